@@ -1,0 +1,24 @@
+# Compile settings every target of the project links.
+add_library(plenvaro_common INTERFACE)
+target_compile_features(plenvaro_common INTERFACE cxx_std_20)
+if(MSVC)
+    target_compile_options(plenvaro_common INTERFACE /W4 /WX /utf-8)
+else()
+    target_compile_options(plenvaro_common INTERFACE -Wall -Wextra -Wpedantic -Werror -Wshadow
+                                                     -Wnon-virtual-dtor -Wold-style-cast -Wcast-align)
+endif()
+target_compile_definitions(plenvaro_common INTERFACE
+    QT_NO_CAST_FROM_ASCII QT_NO_CONTEXTLESS_CONNECT QT_NO_KEYWORDS QT_NO_FOREACH
+    PLENVARO_VERSION="${PROJECT_VERSION}"
+    PLENVARO_DEFAULT_SERVER="${PLENVARO_DEFAULT_SERVER}")
+
+# Tests: one executable per component. GUI tests run on the offscreen platform, so no display is needed.
+function(plenvaro_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE plenvaro_common ${ARG_LIBS})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PLENVARO_BUILD_DIR=${CMAKE_BINARY_DIR}"
+        TIMEOUT 300)
+endfunction()

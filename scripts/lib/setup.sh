@@ -1,0 +1,36 @@
+# Shared by scripts/test and scripts/demo: install what is missing, then configure and build.
+# shellcheck shell=bash
+
+PLENVARO_PACKAGES=(
+    build-essential cmake pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql
+    libsqlite3-dev sqlite3
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    postgresql
+    xvfb xauth
+)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_missing_packages() {
+    local missing=()
+    local p
+    for p in "${PLENVARO_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        as_root apt-get update -q </dev/null
+        as_root apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
+    fi
+}
+
+build_project() {
+    local build_dir=$1
+    cmake -S "$PLENVARO_ROOT" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$build_dir" -j "$(nproc)"
+}

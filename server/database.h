@@ -1,0 +1,50 @@
+#pragma once
+
+// The server's stored data: classes with their objects and properties, and the globals.
+// Class, property and method names are matched without regard to case, as late binding does;
+// object ids are exact texts.
+
+#include "interpreter.h"
+
+#include <QString>
+
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace veldor {
+
+using PropertyValue = std::optional<QString>; // no value: a property stored as null
+
+struct StoredObject
+{
+    // Upper-cased property name -> value. The stored spelling is kept in the class's property list.
+    std::map<QString, PropertyValue> properties;
+};
+
+struct ServerClass
+{
+    QString name;                             // as stored, e.g. "VD.ParPersEdv"
+    std::map<QString, QString> propertyNames; // upper-cased -> stored spelling, over all objects
+    std::map<QString, StoredObject> objects;  // by id
+    bool hasXecute = false;                   // the command-execution class
+};
+
+class Database final
+{
+public:
+    Database();
+
+    ServerClass* findClass(const QString& name);
+    ServerClass& addClass(const QString& name);
+
+    m::Variables& globals() { return m_globals; }
+
+private:
+    std::map<QString, ServerClass> m_classes; // by upper-cased name
+    m::Variables m_globals;
+};
+
+inline constexpr auto WindowsClass = "VD.Windows";
+
+} // namespace veldor

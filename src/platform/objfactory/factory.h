@@ -1,0 +1,70 @@
+#pragma once
+
+#include "channel.h"
+#include "error.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace objfactory {
+
+// A property or return value; no value stands for a server value without one (null).
+using Value = std::optional<QString>;
+
+// An object obtained through the factory: a stored object opened by id, or a class object whose
+// class methods can be called. Members are bound late, by name. A default-made object is the
+// empty reference.
+class ServerObject final
+{
+public:
+    ServerObject() = default;
+
+    bool isNull() const { return !m_channel; }
+    Value property(const QString& name) const;
+    Value call(const QString& method, const Value& argument) const;
+    // Releases the object on the server; the reference is empty afterwards.
+    void SYS_Close();
+
+private:
+    friend class Factory;
+    ServerObject(std::shared_ptr<Channel> channel, int handle)
+        : m_channel(std::move(channel)), m_handle(handle)
+    {}
+    Channel& channel() const;
+
+    std::shared_ptr<Channel> m_channel;
+    int m_handle = 0;
+};
+
+// The object the program makes from the ProgID "CacheObject.Factory": one connection to the server.
+class Factory final
+{
+public:
+    explicit Factory(Timeouts timeouts = {}) : m_timeouts(timeouts) {}
+
+    static constexpr auto ProgId = "CacheObject.Factory";
+
+    // Connects with "cn_iptcp:ADDRESS[PORT]:NAMESPACE". False when the text does not parse, the
+    // server cannot be reached, or it refuses the session (no free licence); lastError() says why.
+    bool Connect(QString& connectString);
+    void Disconnect();
+    // Raises an error before the first Connect; false once the server has gone away.
+    bool IsConnected() const;
+
+    ServerObject OpenId(const QString& className, const QString& id);
+    ServerObject ClassObject(const QString& className);
+
+    const QString& lastError() const { return m_lastError; }
+
+private:
+    Channel& channel() const;
+
+    Timeouts m_timeouts;
+    std::shared_ptr<Channel> m_channel;
+    bool m_everConnected = false;
+    QString m_lastError;
+};
+
+} // namespace objfactory

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+
+namespace objfactory {
+
+using Deadline = std::chrono::steady_clock::time_point;
+
+// A connected TCP socket with deadlines on every wait; closes its handle when destroyed.
+class TcpStream final
+{
+public:
+    TcpStream() = default;
+    ~TcpStream();
+    TcpStream(TcpStream&& other) noexcept;
+    TcpStream& operator=(TcpStream&& other) noexcept;
+    TcpStream(const TcpStream&) = delete;
+    TcpStream& operator=(const TcpStream&) = delete;
+
+    static std::optional<TcpStream> connect(const QString& host, quint16 port, Deadline deadline,
+                                            QString& error);
+
+    enum class Status
+    {
+        Ok,
+        Closed,  // the peer closed the connection
+        Timeout, // the deadline passed
+        Failed,  // a socket error
+    };
+
+    Status sendAll(const char* data, std::size_t size, Deadline deadline);
+    // Reads what is available (at least one byte) into buffer; received is set on Ok.
+    Status receive(char* buffer, std::size_t capacity, std::size_t& received, Deadline deadline);
+    // True when the peer has closed or the socket has failed, found without blocking.
+    bool peerGone() const;
+
+    bool isOpen() const { return m_fd >= 0; }
+    void close();
+
+private:
+    explicit TcpStream(int fd) : m_fd(fd) {}
+    bool waitFor(short events, Deadline deadline, Status& status) const;
+
+    int m_fd = -1;
+};
+
+} // namespace objfactory

@@ -1,0 +1,179 @@
+#include "tcp_stream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace objfactory {
+namespace {
+
+int millisecondsUntil(Deadline deadline)
+{
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), 1'000'000));
+}
+
+} // namespace
+
+TcpStream::~TcpStream()
+{
+    close();
+}
+
+TcpStream::TcpStream(TcpStream&& other) noexcept : m_fd(other.m_fd)
+{
+    other.m_fd = -1;
+}
+
+TcpStream& TcpStream::operator=(TcpStream&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+void TcpStream::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, Deadline deadline,
+                                            QString& error)
+{
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const QByteArray service = QByteArray::number(port);
+    const int rc = ::getaddrinfo(host.toUtf8().constData(), service.constData(), &hints, &found);
+    if (rc != 0) {
+        error = u"%1: %2"_s.arg(host, QString::fromLocal8Bit(::gai_strerror(rc)));
+        return std::nullopt;
+    }
+    std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(found, &::freeaddrinfo);
+    for (const addrinfo* a = addresses.get(); a; a = a->ai_next) {
+        TcpStream stream(
+            ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol));
+        if (!stream.isOpen())
+            continue;
+        if (::connect(stream.m_fd, a->ai_addr, a->ai_addrlen) != 0) {
+            if (errno != EINPROGRESS) {
+                error = QString::fromLocal8Bit(std::strerror(errno));
+                continue;
+            }
+            Status status = Status::Ok;
+            if (!stream.waitFor(POLLOUT, deadline, status)) {
+                error = status == Status::Timeout ? u"connection timed out"_s : u"connection failed"_s;
+                continue;
+            }
+            int soError = 0;
+            socklen_t length = sizeof soError;
+            ::getsockopt(stream.m_fd, SOL_SOCKET, SO_ERROR, &soError, &length);
+            if (soError != 0) {
+                error = QString::fromLocal8Bit(std::strerror(soError));
+                continue;
+            }
+        }
+        const int one = 1;
+        ::setsockopt(stream.m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        return stream;
+    }
+    if (error.isEmpty())
+        error = u"no usable address"_s;
+    return std::nullopt;
+}
+
+bool TcpStream::waitFor(short events, Deadline deadline, Status& status) const
+{
+    for (;;) {
+        pollfd p = {m_fd, events, 0};
+        const int rc = ::poll(&p, 1, millisecondsUntil(deadline));
+        if (rc > 0)
+            return true;
+        if (rc == 0) {
+            status = Status::Timeout;
+            return false;
+        }
+        if (errno != EINTR) {
+            status = Status::Failed;
+            return false;
+        }
+    }
+}
+
+TcpStream::Status TcpStream::sendAll(const char* data, std::size_t size, Deadline deadline)
+{
+    while (size > 0) {
+        const ssize_t sent = ::send(m_fd, data, size, MSG_NOSIGNAL);
+        if (sent > 0) {
+            data += sent;
+            size -= static_cast<std::size_t>(sent);
+            continue;
+        }
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            Status status = Status::Ok;
+            if (!waitFor(POLLOUT, deadline, status))
+                return status;
+            continue;
+        }
+        return errno == EPIPE || errno == ECONNRESET ? Status::Closed : Status::Failed;
+    }
+    return Status::Ok;
+}
+
+TcpStream::Status TcpStream::receive(char* buffer, std::size_t capacity, std::size_t& received,
+                                     Deadline deadline)
+{
+    for (;;) {
+        const ssize_t got = ::recv(m_fd, buffer, capacity, 0);
+        if (got > 0) {
+            received = static_cast<std::size_t>(got);
+            return Status::Ok;
+        }
+        if (got == 0)
+            return Status::Closed;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            Status status = Status::Ok;
+            if (!waitFor(POLLIN, deadline, status))
+                return status;
+            continue;
+        }
+        return errno == ECONNRESET ? Status::Closed : Status::Failed;
+    }
+}
+
+bool TcpStream::peerGone() const
+{
+    if (m_fd < 0)
+        return true;
+    pollfd p = {m_fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0)
+        return false;
+    if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
+        return true;
+    char byte;
+    const ssize_t got = ::recv(m_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
+} // namespace objfactory

@@ -1,0 +1,69 @@
+#include "datafile.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct Loaded
+{
+    bool ok;
+    QString error;
+};
+
+Loaded load(const QByteArray& json, veldor::Database& db)
+{
+    QString error;
+    const bool ok = veldor::loadData(json, QDate(2026, 3, 11), db, error);
+    return {ok, error};
+}
+
+} // namespace
+
+TEST(DataFile, LoadsObjectsNullsAndTodaysGlobals)
+{
+    veldor::Database db;
+    const Loaded r =
+        load(R"json({"objects": {"VD.ParPersEdv": {"1||K17": {"Passwort": "geheim", "DW": null}}},
+                              "globals": {"^TOVI(1,3,1,1{today},123456)": "7'3'x"}})json",
+             db);
+    ASSERT_TRUE(r.ok) << qPrintable(r.error);
+    veldor::ServerClass* cls = db.findClass(u"vd.parpersedv"_s);
+    ASSERT_TRUE(cls);
+    const auto& props = cls->objects.at(u"1||K17"_s).properties;
+    EXPECT_EQ(props.at(u"PASSWORT"_s), u"geheim"_s);
+    EXPECT_EQ(props.at(u"DW"_s), std::nullopt);
+    EXPECT_TRUE(db.findClass(u"VD.Windows"_s)) << "the command class always exists";
+
+    const std::string* node = db.globals().tree("TOVI").get({"1", "3", "1", "1260311", "123456"});
+    ASSERT_TRUE(node) << "{today} is the date as YYMMDD";
+    EXPECT_EQ(*node, "7'3'x");
+}
+
+TEST(DataFile, NamesTheLineOfASyntaxError)
+{
+    veldor::Database db;
+    const Loaded r = load("{\n  \"objects\": {\n    \"VD.X\": {\"1\": {\"A\": \"b\",}}\n  }\n}", db);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.error.startsWith(u"line 3"_s)) << qPrintable(r.error);
+}
+
+TEST(DataFile, NamesTheFieldOfAStructureError)
+{
+    const std::pair<QByteArray, QString> cases[] = {
+        {R"json({"objects": {"VD.X": {"1": {"LAGST": 42}}}})json", uR"f(objects."VD.X"."1"."LAGST")f"_s},
+        {R"json({"objects": {"VD.X": {"1": {"a": "1", "A": "2"}}}})json", uR"f(objects."VD.X"."1")f"_s},
+        {R"json({"objects": {"VD.X": ["1"]}})json", uR"f(objects."VD.X")f"_s},
+        {R"json({"globals": {"^TOVI(1,,2)": "x"}})json", uR"f(globals."^TOVI(1,,2)")f"_s},
+        {R"json({"globals": {"TOVI(1)": "x"}})json", uR"f(globals."TOVI(1)")f"_s},
+        {R"json({"globals": {"^TOVI(1)": 5}})json", uR"f(globals."^TOVI(1)")f"_s},
+        {R"json({"object": {}})json", u"object"_s},
+    };
+    for (const auto& [json, field] : cases) {
+        veldor::Database db;
+        const Loaded r = load(json, db);
+        EXPECT_FALSE(r.ok) << json.constData();
+        EXPECT_TRUE(r.error.contains(u"field "_s + field)) << qPrintable(r.error);
+    }
+}
