@@ -7,10 +7,8 @@ using namespace Qt::Literals::StringLiterals;
 namespace veldor {
 
 Server::Server(Database& db, Log& log, int licences, QObject* parent)
-    : QObject(parent), m_db(db), m_log(log), m_licences(licences)
-{
-    connect(&m_tcp, &QTcpServer::newConnection, this, &Server::onNewConnection);
-}
+    : QObject(parent), m_db(db), m_log(log), m_tcp([this](qintptr fd) { accept(fd); }), m_licences(licences)
+{}
 
 Server::~Server()
 {
@@ -28,13 +26,11 @@ bool Server::listen(const QHostAddress& address, quint16 port, QString& error)
     return false;
 }
 
-void Server::onNewConnection()
+void Server::accept(qintptr descriptor)
 {
-    while (QTcpSocket* socket = m_tcp.nextPendingConnection()) {
-        // The connection owns itself and is deleted once its socket has gone.
-        auto* connection = new Connection(socket, *this, m_db, m_log);
-        connection->setParent(this);
-    }
+    // The connection deletes itself once its socket has gone; the parent link covers shutdown.
+    auto* connection = new Connection(static_cast<int>(descriptor), *this, m_db, m_log);
+    connection->setParent(this);
 }
 
 bool Server::takeLicence()

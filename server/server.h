@@ -3,9 +3,9 @@
 #include "database.h"
 #include "log.h"
 
+#include "listener.h"
 #include <QHostAddress>
 #include <QObject>
-#include <QTcpServer>
 
 #include <memory>
 
@@ -39,11 +39,11 @@ private:
     void releaseLicence();
     int nextSessionId() { return ++m_lastSessionId; }
 
-    void onNewConnection();
+    void accept(qintptr descriptor);
 
     Database& m_db;
     Log& m_log;
-    QTcpServer m_tcp;
+    Listener m_tcp;
     int m_licences;
     int m_licencesInUse = 0;
     int m_lastSessionId = 0;

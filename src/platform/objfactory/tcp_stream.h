@@ -46,6 +46,7 @@ private:
     bool waitFor(short events, Deadline deadline, Status& status) const;
 
     int m_fd = -1;
+    int m_receiveTimeoutMs = 0; // SO_RCVTIMEO as last set; 0 is "wait for ever", never wanted
 };
 
 } // namespace objfactory
