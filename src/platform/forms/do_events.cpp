@@ -1,0 +1,12 @@
+#include "do_events.h"
+
+#include <QCoreApplication>
+
+namespace forms {
+
+void doEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+} // namespace forms

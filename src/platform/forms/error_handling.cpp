@@ -1,0 +1,50 @@
+#include "error_handling.h"
+
+#include "end_program.h"
+#include "error.h"
+#include "msgbox.h"
+
+namespace forms {
+namespace {
+
+QString descriptionOf(const std::exception& error)
+{
+    if (const auto* raised = dynamic_cast<const Error*>(&error))
+        return raised->description();
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
+
+void runUnhandled(const std::function<void()>& code)
+{
+    try {
+        code();
+    } catch (const std::exception& error) {
+        MsgBox(descriptionOf(error), Buttons::OkOnly, Icon::None);
+        endProgram(1);
+    }
+}
+
+bool runReported(const std::function<void()>& code, Icon icon)
+{
+    try {
+        code();
+    } catch (const std::exception& error) {
+        MsgBox(descriptionOf(error), Buttons::OkOnly, icon);
+        return false;
+    }
+    return true;
+}
+
+bool ignoreErrors(const std::function<void()>& statement)
+{
+    try {
+        statement();
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+} // namespace forms
