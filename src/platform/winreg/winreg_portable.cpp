@@ -1,0 +1,576 @@
+// The registry functions on top of the SQLite store, for platforms without advapi32.
+#include "registry_api.h"
+
+#include "store.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <pthread.h>
+#include <pwd.h>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+using plenvaro::winreg::KeyId;
+using plenvaro::winreg::Store;
+using plenvaro::winreg::StoreFailure;
+
+namespace {
+
+constexpr std::size_t maxKeyNameLength = 255;
+constexpr std::size_t maxValueNameLength = 16383;
+constexpr int busyRetries = 10; // on top of the store's own wait for the lock
+constexpr int performanceRoot = 4;
+constexpr int dynamicRoot = 6;
+
+thread_local std::string lastError;
+thread_local std::string pathText;
+
+struct OpenKey final
+{
+    KeyId key;
+    DWORD access;
+};
+
+// What a handle names: a predefined root (full access) or a key opened with some access.
+struct Target final
+{
+    KeyId key = 0;
+    DWORD access = 0;
+    int root = -1; // index of the predefined root, or -1
+};
+
+using Path = std::vector<std::string_view>;
+
+LONG fail(LONG code, std::string message)
+{
+    lastError = std::move(message);
+    return code;
+}
+
+std::string quoted(LPCSTR text)
+{
+    return text ? '"' + std::string(text) + '"' : std::string("NULL");
+}
+
+std::string storePath()
+{
+    if (const char* path = std::getenv("PLENVARO_REGISTRY"); path && *path)
+        return path;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/') // relative: ignored
+        return std::string(config) + "/plenvaro/registry.sqlite3";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.config/plenvaro/registry.sqlite3";
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir)
+        return std::string(found->pw_dir) + "/.config/plenvaro/registry.sqlite3";
+    throw StoreFailure(ERROR_REGISTRY_IO_FAILED,
+                       "no place for the registry store: set PLENVARO_REGISTRY or HOME");
+}
+
+// Windows maps generic rights onto key rights; MAXIMUM_ALLOWED gets everything here.
+DWORD grantedAccess(REGSAM desired)
+{
+    constexpr DWORD genericRead = 0x80000000u, genericWrite = 0x40000000u, genericExecute = 0x20000000u;
+    constexpr DWORD genericAll = 0x10000000u, maximumAllowed = 0x02000000u;
+    DWORD access = desired;
+    if (desired & (genericRead | genericExecute))
+        access |= KEY_READ;
+    if (desired & genericWrite)
+        access |= KEY_WRITE;
+    if (desired & (genericAll | maximumAllowed))
+        access |= KEY_ALL_ACCESS;
+    return access & KEY_ALL_ACCESS;
+}
+
+// Predefined roots compare on their low 32 bits, as advapi32 does, so zero- and sign-extended
+// spellings of HKEY_CURRENT_USER both work.
+int predefinedIndex(HKEY key)
+{
+    const auto value = reinterpret_cast<std::uintptr_t>(key);
+    const auto low = static_cast<std::uint32_t>(value);
+    const bool extended = value == low || value == static_cast<std::uintptr_t>(static_cast<LONG>(low));
+    if (!extended || low < 0x80000000u || low >= 0x80000000u + Store::rootCount)
+        return -1;
+    return static_cast<int>(low - 0x80000000u);
+}
+
+LONG parsePath(LPCSTR subKey, Path& path)
+{
+    path.clear();
+    if (!subKey)
+        return ERROR_SUCCESS;
+    std::string_view rest(subKey);
+    if (!rest.empty() && rest.front() == '\\')
+        return fail(ERROR_BAD_PATHNAME,
+                    std::string("sub-key ") + quoted(subKey) + " starts with a backslash");
+    while (!rest.empty()) {
+        const auto cut = rest.find('\\');
+        const auto part = rest.substr(0, cut);
+        if (part.size() > maxKeyNameLength)
+            return fail(ERROR_INVALID_PARAMETER,
+                        std::string("a key name in ") + quoted(subKey) + " is longer than 255 characters");
+        if (!part.empty()) // "a\\b" and a trailing backslash are accepted
+            path.push_back(part);
+        if (cut == std::string_view::npos)
+            break;
+        rest.remove_prefix(cut + 1);
+    }
+    return ERROR_SUCCESS;
+}
+
+// Registry strings read back with a terminator when there is room, but their size does not count it.
+LONG copyData(DWORD type, const std::string& data, LPBYTE buffer, LPDWORD size)
+{
+    const auto needed = static_cast<DWORD>(data.size());
+    if (!buffer) {
+        if (size)
+            *size = needed;
+        return ERROR_SUCCESS;
+    }
+    if (needed > *size) {
+        const DWORD given = *size;
+        *size = needed;
+        return fail(ERROR_MORE_DATA, std::string("the data needs ") + std::to_string(needed) +
+                                         " bytes, the buffer holds " + std::to_string(given));
+    }
+    std::memcpy(buffer, data.data(), needed);
+    const bool isString = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    if (isString && needed > 0 && data.back() != '\0' && needed < *size)
+        buffer[needed] = 0;
+    *size = needed;
+    return ERROR_SUCCESS;
+}
+
+class Registry final
+{
+public:
+    std::mutex mutex;
+
+    static Registry& instance()
+    {
+        // Never destroyed: static destructors elsewhere may still close keys at exit.
+        static Registry* registry = [] {
+            auto* created = new Registry;
+            // A connection must not cross fork(): close it beforehand, parent and child reopen lazily.
+            pthread_atfork(
+                [] {
+                    instance().mutex.lock();
+                    instance().store_.reset();
+                },
+                [] { instance().mutex.unlock(); }, [] { instance().mutex.unlock(); });
+            // Closing checkpoints and removes the WAL file; handles stay valid for late destructors.
+            std::atexit([] {
+                const std::lock_guard lock(instance().mutex);
+                instance().store_.reset();
+            });
+            return created;
+        }();
+        return *registry;
+    }
+
+    void reset() noexcept
+    {
+        const std::lock_guard lock(mutex);
+        store_.reset();
+        handles_.clear();
+    }
+
+    Store& store()
+    {
+        if (!store_)
+            store_ = Store::open(storePath());
+        return *store_;
+    }
+
+    bool resolve(HKEY key, Target& target) const
+    {
+        if (const int root = predefinedIndex(key); root >= 0) {
+            target = Target{Store::rootId(root), KEY_ALL_ACCESS, root};
+            return true;
+        }
+        const auto found = handles_.find(reinterpret_cast<std::uintptr_t>(key));
+        if (found == handles_.end())
+            return false;
+        target = Target{found->second.key, found->second.access, -1};
+        return true;
+    }
+
+    HKEY add(KeyId key, DWORD access)
+    {
+        const std::uintptr_t value = nextHandle_;
+        handles_.emplace(value, OpenKey{key, access});
+        nextHandle_ += 4; // never reused: a stale handle must not reach another key
+        return reinterpret_cast<HKEY>(value);
+    }
+
+    bool close(HKEY key) { return handles_.erase(reinterpret_cast<std::uintptr_t>(key)) > 0; }
+
+private:
+    std::unique_ptr<Store> store_;
+    std::unordered_map<std::uintptr_t, OpenKey> handles_;
+    std::uintptr_t nextHandle_ = 0x1000;
+};
+
+// Runs one registry call under the lock: store failures become their codes, a busy store is
+// retried, and nothing is thrown across the C interface.
+template <typename Body> LONG call(const char* function, Body&& body) noexcept
+{
+    try {
+        Registry& registry = Registry::instance();
+        const std::lock_guard lock(registry.mutex);
+        for (int attempt = 0;; ++attempt) {
+            try {
+                lastError.clear();
+                const LONG rc = body(registry);
+                if (rc != ERROR_SUCCESS)
+                    lastError = function + (": " + lastError);
+                return rc;
+            } catch (const StoreFailure& failure) {
+                if (!failure.busy() || attempt == busyRetries)
+                    throw;
+            }
+        }
+    } catch (const StoreFailure& failure) {
+        try {
+            return fail(failure.code(), function + (": " + std::string(failure.what())));
+        } catch (...) {
+            return failure.code();
+        }
+    } catch (const std::bad_alloc&) {
+        lastError.clear();
+        return ERROR_OUTOFMEMORY;
+    } catch (...) {
+        lastError.clear();
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
+LONG invalidHandle(HKEY key)
+{
+    return fail(ERROR_INVALID_HANDLE, std::string("not an open key handle: ") +
+                                          std::to_string(reinterpret_cast<std::uintptr_t>(key)));
+}
+
+LONG accessDenied(const char* right)
+{
+    return fail(ERROR_ACCESS_DENIED, std::string("the handle was not opened with ") + right);
+}
+
+// The handle's own key: gone if someone deleted it after the handle was opened.
+LONG checkAlive(Store& store, const Target& target)
+{
+    if (target.root >= 0 || store.keyExists(target.key))
+        return ERROR_SUCCESS;
+    return fail(ERROR_KEY_DELETED, "the key of this handle has been deleted");
+}
+
+// Follows an existing path; reports how far it got in `depth`.
+KeyId follow(Store& store, KeyId key, const Path& path, std::size_t& depth)
+{
+    for (depth = 0; depth < path.size(); ++depth) {
+        const auto child = store.findChild(key, path[depth]);
+        if (!child)
+            break;
+        key = *child;
+    }
+    return key;
+}
+
+LONG notFound(LPCSTR subKey)
+{
+    return fail(ERROR_FILE_NOT_FOUND, std::string("no key ") + quoted(subKey));
+}
+
+} // namespace
+
+extern "C" {
+
+LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult)
+{
+    return call("RegOpenKeyExA", [&](Registry& registry) -> LONG {
+        if (!phkResult)
+            return fail(ERROR_INVALID_PARAMETER, "phkResult is NULL");
+        *phkResult = nullptr;
+        Target target;
+        if (!registry.resolve(hKey, target))
+            return invalidHandle(hKey);
+        Path path;
+        if (const LONG rc = parsePath(lpSubKey, path); rc != ERROR_SUCCESS)
+            return rc;
+        if (path.empty() && target.root >= 0) { // a root opens as itself
+            *phkResult = hKey;
+            return ERROR_SUCCESS;
+        }
+        if (target.root == performanceRoot)
+            return fail(ERROR_INVALID_HANDLE, "HKEY_PERFORMANCE_DATA has no sub-keys");
+        Store& store = registry.store();
+        Store::Transaction transaction(store, false);
+        if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
+            return rc;
+        std::size_t depth = 0;
+        const KeyId key = follow(store, target.key, path, depth);
+        if (depth < path.size())
+            return notFound(lpSubKey);
+        transaction.commit();
+        *phkResult = registry.add(key, grantedAccess(samDesired));
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR lpClass, DWORD dwOptions, REGSAM samDesired,
+                        const LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition)
+{
+    return call("RegCreateKeyExA", [&](Registry& registry) -> LONG {
+        if (!phkResult || !lpSubKey)
+            return fail(ERROR_INVALID_PARAMETER, "lpSubKey and phkResult are required");
+        *phkResult = nullptr;
+        constexpr DWORD known =
+            REG_OPTION_VOLATILE | REG_OPTION_CREATE_LINK | REG_OPTION_BACKUP_RESTORE | REG_OPTION_OPEN_LINK;
+        if ((dwOptions & ~known) != 0 || (dwOptions & (REG_OPTION_VOLATILE | REG_OPTION_CREATE_LINK)) != 0)
+            return fail(ERROR_INVALID_PARAMETER, std::string("options ") + std::to_string(dwOptions) +
+                                                     " not supported (no volatile keys or links here)");
+        Target target;
+        if (!registry.resolve(hKey, target))
+            return invalidHandle(hKey);
+        Path path;
+        if (const LONG rc = parsePath(lpSubKey, path); rc != ERROR_SUCCESS)
+            return rc;
+        if (!path.empty() && target.root == performanceRoot)
+            return fail(ERROR_INVALID_HANDLE, "HKEY_PERFORMANCE_DATA has no sub-keys");
+        Store& store = registry.store();
+        Store::Transaction transaction(store, true);
+        if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
+            return rc;
+        std::size_t depth = 0;
+        KeyId key = follow(store, target.key, path, depth);
+        DWORD disposition = REG_OPENED_EXISTING_KEY;
+        if (depth < path.size()) {
+            if (target.root == dynamicRoot)
+                return fail(ERROR_ACCESS_DENIED,
+                            "HKEY_DYN_DATA is not part of Windows NT; nothing is kept there");
+            if (!(target.access & KEY_CREATE_SUB_KEY))
+                return accessDenied("KEY_CREATE_SUB_KEY");
+            // The class belongs to the key asked for, not to the ones made on the way.
+            for (; depth < path.size(); ++depth)
+                key = store.addChild(key, path[depth], depth + 1 == path.size() && lpClass ? lpClass : "");
+            disposition = REG_CREATED_NEW_KEY;
+        }
+        transaction.commit();
+        *phkResult = registry.add(key, grantedAccess(samDesired));
+        if (lpdwDisposition)
+            *lpdwDisposition = disposition;
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                         LPDWORD lpcbData)
+{
+    return call("RegQueryValueExA", [&](Registry& registry) -> LONG {
+        if (lpReserved || (lpData && !lpcbData))
+            return fail(ERROR_INVALID_PARAMETER, "lpData needs lpcbData; lpReserved must be NULL");
+        Target target;
+        if (!registry.resolve(hKey, target))
+            return invalidHandle(hKey);
+        if (!(target.access & KEY_QUERY_VALUE))
+            return accessDenied("KEY_QUERY_VALUE");
+        Store& store = registry.store();
+        Store::Transaction transaction(store, false);
+        if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
+            return rc;
+        const auto value = store.findValue(target.key, lpValueName ? lpValueName : "");
+        transaction.commit();
+        if (!value) {
+            if (lpType)
+                *lpType = REG_NONE;
+            if (!lpData && lpcbData)
+                *lpcbData = 0;
+            return fail(ERROR_FILE_NOT_FOUND, std::string("no value ") + quoted(lpValueName));
+        }
+        if (lpType)
+            *lpType = value->type;
+        return copyData(value->type, value->data, lpData, lpcbData);
+    });
+}
+
+LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData)
+{
+    return call("RegSetValueExA", [&](Registry& registry) -> LONG {
+        Target target;
+        if (!registry.resolve(hKey, target))
+            return invalidHandle(hKey);
+        if (!(target.access & KEY_SET_VALUE))
+            return accessDenied("KEY_SET_VALUE");
+        if (!lpData && cbData != 0)
+            return fail(ERROR_NOACCESS,
+                        std::string("lpData is NULL but cbData is ") + std::to_string(cbData));
+        const std::string_view name = lpValueName ? lpValueName : "";
+        if (name.size() > maxValueNameLength)
+            return fail(ERROR_INVALID_PARAMETER, "value name longer than 16383 characters");
+        if (target.root == dynamicRoot || target.root == performanceRoot)
+            return fail(ERROR_ACCESS_DENIED, "values cannot be stored in this root");
+        Store& store = registry.store();
+        Store::Transaction transaction(store, true);
+        if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
+            return rc;
+        store.putValue(target.key, name, dwType, lpData, cbData);
+        transaction.commit();
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                      LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime)
+{
+    return call("RegEnumKeyExA", [&](Registry& registry) -> LONG {
+        if (lpReserved || !lpName || !lpcchName || (lpClass && !lpcchClass))
+            return fail(ERROR_INVALID_PARAMETER,
+                        "lpName, lpcchName (and lpcchClass with lpClass) are required");
+        Target target;
+        if (!registry.resolve(hKey, target))
+            return invalidHandle(hKey);
+        if (!(target.access & KEY_ENUMERATE_SUB_KEYS))
+            return accessDenied("KEY_ENUMERATE_SUB_KEYS");
+        Store& store = registry.store();
+        Store::Transaction transaction(store, false);
+        if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
+            return rc;
+        const auto child = store.childAt(target.key, dwIndex);
+        transaction.commit();
+        if (!child)
+            return fail(ERROR_NO_MORE_ITEMS, std::string("no sub-key at index ") + std::to_string(dwIndex));
+        // Nothing is written unless everything fits, terminators included.
+        if (child->name.size() >= *lpcchName || (lpClass && child->keyClass.size() >= *lpcchClass))
+            return fail(ERROR_MORE_DATA, "buffer too small for " + quoted(child->name.c_str()));
+        std::memcpy(lpName, child->name.c_str(), child->name.size() + 1);
+        *lpcchName = static_cast<DWORD>(child->name.size());
+        if (lpClass)
+            std::memcpy(lpClass, child->keyClass.c_str(), child->keyClass.size() + 1);
+        if (lpcchClass)
+            *lpcchClass = static_cast<DWORD>(child->keyClass.size());
+        if (lpftLastWriteTime) {
+            const auto ticks = static_cast<std::uint64_t>(child->written);
+            *lpftLastWriteTime = FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
+                      LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
+{
+    return call("RegEnumValueA", [&](Registry& registry) -> LONG {
+        if (lpReserved || !lpValueName || !lpcchValueName || (lpData && !lpcbData))
+            return fail(ERROR_INVALID_PARAMETER,
+                        "lpValueName, lpcchValueName (and lpcbData with lpData) are required");
+        Target target;
+        if (!registry.resolve(hKey, target))
+            return invalidHandle(hKey);
+        if (!(target.access & KEY_QUERY_VALUE))
+            return accessDenied("KEY_QUERY_VALUE");
+        Store& store = registry.store();
+        Store::Transaction transaction(store, false);
+        if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
+            return rc;
+        const auto value = store.valueAt(target.key, dwIndex);
+        transaction.commit();
+        if (!value)
+            return fail(ERROR_NO_MORE_ITEMS, std::string("no value at index ") + std::to_string(dwIndex));
+        if (value->name.size() >= *lpcchValueName) // Windows leaves name and count alone here
+            return fail(ERROR_MORE_DATA, "name buffer too small for " + quoted(value->name.c_str()));
+        if (lpType)
+            *lpType = value->type;
+        if (lpData && value->data.size() > *lpcbData)
+            return copyData(value->type, value->data, lpData, lpcbData); // sets the size needed
+        std::memcpy(lpValueName, value->name.c_str(), value->name.size() + 1);
+        *lpcchValueName = static_cast<DWORD>(value->name.size());
+        return copyData(value->type, value->data, lpData, lpcbData);
+    });
+}
+
+LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
+{
+    return call("RegDeleteKeyA", [&](Registry& registry) -> LONG {
+        if (!lpSubKey)
+            return fail(ERROR_INVALID_PARAMETER, "lpSubKey is NULL");
+        Target target;
+        if (!registry.resolve(hKey, target))
+            return invalidHandle(hKey);
+        Path path;
+        if (const LONG rc = parsePath(lpSubKey, path); rc != ERROR_SUCCESS)
+            return rc;
+        if (!path.empty() && target.root == performanceRoot)
+            return fail(ERROR_INVALID_HANDLE, "HKEY_PERFORMANCE_DATA has no sub-keys");
+        if (path.empty() && target.root >= 0)
+            return fail(ERROR_ACCESS_DENIED, "a predefined key cannot be deleted");
+        Store& store = registry.store();
+        Store::Transaction transaction(store, true);
+        if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
+            return rc;
+        std::size_t depth = 0;
+        const KeyId key = follow(store, target.key, path, depth);
+        if (depth < path.size())
+            return notFound(lpSubKey);
+        if (store.hasChildren(key))
+            return fail(ERROR_ACCESS_DENIED, quoted(lpSubKey) + " has sub-keys");
+        store.removeKey(key);
+        transaction.commit();
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
+{
+    return call("RegDeleteValueA", [&](Registry& registry) -> LONG {
+        Target target;
+        if (!registry.resolve(hKey, target))
+            return invalidHandle(hKey);
+        if (!(target.access & KEY_SET_VALUE))
+            return accessDenied("KEY_SET_VALUE");
+        Store& store = registry.store();
+        Store::Transaction transaction(store, true);
+        if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
+            return rc;
+        if (!store.removeValue(target.key, lpValueName ? lpValueName : ""))
+            return fail(ERROR_FILE_NOT_FOUND, std::string("no value ") + quoted(lpValueName));
+        transaction.commit();
+        return ERROR_SUCCESS;
+    });
+}
+
+LSTATUS RegCloseKey(HKEY hKey)
+{
+    return call("RegCloseKey", [&](Registry& registry) -> LONG {
+        if (predefinedIndex(hKey) >= 0 || registry.close(hKey)) // roots stay usable after a close
+            return ERROR_SUCCESS;
+        return invalidHandle(hKey);
+    });
+}
+
+const char* plenvaroRegistryLastError() noexcept
+{
+    return lastError.c_str();
+}
+
+const char* plenvaroRegistryPath() noexcept
+{
+    try {
+        pathText = storePath();
+    } catch (...) {
+        pathText.clear();
+    }
+    return pathText.c_str();
+}
+
+void plenvaroRegistryReset() noexcept
+{
+    Registry::instance().reset();
+}
+
+} // extern "C"
