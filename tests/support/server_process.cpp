@@ -125,6 +125,8 @@ QByteArray ServerProcess::standardData()
                  "BERGRP": "B", "PNR": "4712"},
       "1||K19": {"Passwort": "geheim", "AKTIV": "J", "PNAME": "Schulz", "ABTNR": "9", "DW": "14",
                  "BERGRP": "C", "PNR": "4713"},
+      "1||K22": {"Passwort": "geheim", "AKTIV": "j", "PNAME": "Klein", "ABTNR": "3", "DW": "15",
+                 "BERGRP": "A", "PNR": "4711"},
       "1||K20": {"Passwort": null, "AKTIV": "J", "PNAME": "Lange", "ABTNR": "3", "DW": null,
                  "BERGRP": "A", "PNR": "4799"}
     },

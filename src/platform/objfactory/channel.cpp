@@ -1,6 +1,6 @@
 #include "channel.h"
 
-#include "error.h"
+#include "server_error.h"
 #include "wire.h"
 
 using namespace Qt::Literals::StringLiterals;

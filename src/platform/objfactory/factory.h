@@ -1,7 +1,7 @@
 #pragma once
 
 #include "channel.h"
-#include "error.h"
+#include "server_error.h"
 
 #include <QString>
 
