@@ -10,6 +10,8 @@ PLENVARO_PACKAGES=(
     postgresql
     xvfb xauth
 )
+# Only the tests need these: the registry layer is also built for Windows and run under Wine.
+PLENVARO_TEST_PACKAGES=(wine64 g++-mingw-w64-x86-64)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
