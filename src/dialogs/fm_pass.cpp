@@ -1,0 +1,238 @@
+#include "fm_pass.h"
+
+#include "ansi_validator.h"
+#include "check_login.h"
+#include "connect_server.h"
+#include "do_events.h"
+#include "fm_server.h"
+#include "form_support.h"
+#include "loaded_windows.h"
+#include "main_window.h"
+#include "pictures.h"
+#include "server_access.h"
+#include "session_settings.h"
+#include "settings_store.h"
+#include "text_routines.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+#include <QFocusEvent>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace dialogs {
+namespace {
+
+std::unique_ptr<FMPass>& slot()
+{
+    static std::unique_ptr<FMPass> instance;
+    return instance;
+}
+
+void save(const char* key, const QString& value)
+{
+    session::SaveSetting(QString::fromLatin1(session::SettingsApplication),
+                         QString::fromLatin1(session::SettingsSection), QString::fromLatin1(key), value);
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+              int height)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(forms::twipsRect(left, top, width, height));
+    l->adjustSize(); // sized to its text
+    return l;
+}
+
+QLineEdit* box(QWidget* parent, const char* name, int left, int top, int width, int height)
+{
+    auto* b = new QLineEdit(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(forms::twipsRect(left, top, width, height));
+    b->setMaxLength(20);
+    b->setValidator(new AnsiValidator(b));
+    return b;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& text, const QIcon& icon, int left,
+                    int top, int width, int height)
+{
+    auto* b = new QPushButton(icon, text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(forms::twipsRect(left, top, width, height));
+    b->setIconSize(QSize(16, 16));
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+FMPass& FMPass::instance()
+{
+    if (!slot()) {
+        slot().reset(new FMPass);
+        destroyWithApplication([] { slot().reset(); });
+    }
+    return *slot();
+}
+
+bool FMPass::exists()
+{
+    return slot() != nullptr;
+}
+
+void FMPass::destroyForTests()
+{
+    slot().reset();
+}
+
+FMPass::FMPass()
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(u"FMPass"_s);
+    setWindowTitle(u"VELDOR Benutzeranmeldung"_s);
+    setWindowIcon(pictures::programIcon());
+    setFixedSize(forms::twipsToPixelsX(3975), forms::twipsToPixelsY(1410));
+
+    m_label5 = label(this, "Label5", u"User(WWS Personalcode):"_s, 120, 165, 1920, 195);
+    m_user = box(this, "BUSER", 2280, 120, 1455, 285);
+    m_label3 = label(this, "Label3", u"Passwort:"_s, 1320, 540, 690, 195);
+    m_password = box(this, "BPASSWORT", 2280, 525, 1455, 285);
+    m_password->setEchoMode(QLineEdit::Password);
+    m_server = button(this, "BUServer", u"Server"_s, pictures::buttonServer(), 120, 480, 1095, 375);
+    m_save = button(this, "BUSpeich", u"Anmelden"_s, pictures::buttonLogin(), 120, 960, 1695, 375);
+    m_save->setDefault(true);
+    m_cancel = button(this, "BUAusst", u"Abbruch"_s, pictures::buttonCancel(), 2160, 960, 1695, 375);
+
+    setTabOrder(m_password, m_user);
+    setTabOrder(m_user, m_save);
+    setTabOrder(m_save, m_cancel);
+    setTabOrder(m_cancel, m_server);
+
+    m_user->installEventFilter(this);
+    m_password->installEventFilter(this);
+    connect(m_save, &QPushButton::clicked, this, [this] { handler([this] { BUSpeich_Click(); }); });
+    connect(m_server, &QPushButton::clicked, this, [this] { handler([this] { BUServer_Click(); }); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { handler([this] { BUAusst_Click(); }); });
+
+    forms::registerWindow(this, [this] { hide(); });
+}
+
+FMPass::~FMPass() = default;
+
+void FMPass::showModal()
+{
+    setOwner(*this, nullptr);
+    setWindowModality(Qt::ApplicationModal);
+    exec();
+}
+
+void FMPass::showOwnedBy(QWidget* owner)
+{
+    if (!isVisible()) {
+        setOwner(*this, owner);
+        setWindowModality(Qt::NonModal);
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void FMPass::Sichern()
+{
+    FMServer& server = FMServer::instance();
+    save("Firma", server.BFIRMA().text());
+    save("Filiale", server.BFIL().text());
+    save("Name", BUSER().text());
+    if (!session::Session().LoginServerError)
+        save("Passwort", session::ScramblePassword(BPASSWORT().text()));
+    save("Server", server.BSERVERIP().text());
+    save("Port", server.BPORT().text());
+    save("Namespace", server.BNAMESPACE().text());
+}
+
+void FMPass::BUSpeich_Click()
+{
+    Sichern();
+    QWidget* main = mainWindow();
+    if (main && main->isVisible()) {
+        session::DisconnectServer();
+        session::CheckLogin();
+        const session::SessionSettings& s = session::Session();
+        main->setWindowTitle(u"VELDOR Korrespondenz              Firma: "_s + s.CompanyNo +
+                             u"     Filiale: "_s + s.BranchNo + u"     Benutzer: "_s + s.UserDisplayName);
+    }
+    forms::doEvents();
+    hide();
+}
+
+void FMPass::BUServer_Click()
+{
+    FMServer::instance().showModalOwnedBy(this);
+}
+
+void FMPass::BUAusst_Click()
+{
+    session::Session().UserIdent.clear();
+    session::ShutdownProgram();
+}
+
+void FMPass::BUSER_GotFocus()
+{
+    session::SelectAllText(*m_user, true);
+}
+
+void FMPass::BUSER_LostFocus()
+{
+    m_user->setText(m_user->text().toUpper());
+}
+
+void FMPass::BPASSWORT_GotFocus()
+{
+    session::SelectAllText(*m_password, true);
+}
+
+void FMPass::Form_Activate()
+{
+    m_password->setFocus();
+}
+
+bool FMPass::event(QEvent* e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return QDialog::event(e);
+}
+
+bool FMPass::eventFilter(QObject* watched, QEvent* e)
+{
+    const bool in = e->type() == QEvent::FocusIn;
+    if (in || e->type() == QEvent::FocusOut) {
+        handler([&] {
+            if (watched == m_user)
+                in ? BUSER_GotFocus() : BUSER_LostFocus();
+            else if (watched == m_password && in)
+                BPASSWORT_GotFocus();
+        });
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void FMPass::closeEvent(QCloseEvent* e)
+{
+    // The boxes must stay for the whole run: the close box only hides the dialog.
+    hide();
+    e->accept();
+}
+
+void FMPass::reject()
+{
+    // Esc is the cancel button.
+    handler([this] { BUAusst_Click(); });
+}
+
+} // namespace dialogs

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "session_windows.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace dialogs {
+
+// The login dialog: personnel code and password of the merchandise-management system.
+// One instance per process, created on first touch, afterwards only shown and hidden.
+class FMPass final : public QDialog, public session::LoginDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FMPass)
+
+public:
+    static FMPass& instance();
+    ~FMPass() override;
+    static bool exists();
+    static void destroyForTests();
+
+    QWidget& form() override { return *this; }
+    QLineEdit& BUSER() override { return *m_user; }
+    QLineEdit& BPASSWORT() override { return *m_password; }
+    void showModal() override;
+    [[noreturn]] void BUAusst_Click() override;
+
+    // Modeless, owned by the main window: a new login during the run.
+    void showOwnedBy(QWidget* owner);
+    // Saves the seven connection settings.
+    void Sichern();
+
+    void BUSpeich_Click();
+    void BUServer_Click();
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void reject() override;
+
+private:
+    FMPass();
+
+    void BUSER_GotFocus();
+    void BUSER_LostFocus();
+    void BPASSWORT_GotFocus();
+    void Form_Activate();
+
+    QLabel* m_label5;
+    QLineEdit* m_user;
+    QLabel* m_label3;
+    QLineEdit* m_password;
+    QPushButton* m_server;
+    QPushButton* m_save;
+    QPushButton* m_cancel;
+};
+
+} // namespace dialogs

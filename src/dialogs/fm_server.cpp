@@ -1,0 +1,180 @@
+#include "fm_server.h"
+
+#include "ansi_validator.h"
+#include "connect_server.h"
+#include "fm_pass.h"
+#include "form_support.h"
+#include "loaded_windows.h"
+#include "login_settings.h"
+#include "msgbox.h"
+#include "pictures.h"
+#include "server_access.h"
+#include "session_settings.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace dialogs {
+namespace {
+
+std::unique_ptr<FMServer>& slot()
+{
+    static std::unique_ptr<FMServer> instance;
+    return instance;
+}
+
+const QString ConnectTitle = u"Anmeldung an Caché"_s;
+
+void label(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height,
+           bool sizedToText = false)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(forms::twipsRect(left, top, width, height));
+    if (sizedToText)
+        l->adjustSize();
+}
+
+QLineEdit* box(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+               int height)
+{
+    auto* b = new QLineEdit(text, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(forms::twipsRect(left, top, width, height));
+    b->setEnabled(false);
+    b->setValidator(new AnsiValidator(b));
+    QPalette palette = b->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Button));
+    b->setPalette(palette);
+    return b;
+}
+
+QPushButton* button(QWidget* parent, const QString& name, const QString& text, const QIcon& icon, int left,
+                    int top, int width, int height)
+{
+    auto* b = new QPushButton(icon, text, parent);
+    b->setObjectName(name);
+    b->setGeometry(forms::twipsRect(left, top, width, height));
+    b->setIconSize(QSize(16, 16));
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+FMServer& FMServer::instance()
+{
+    if (!slot()) {
+        slot().reset(new FMServer);
+        destroyWithApplication([] { slot().reset(); });
+    }
+    return *slot();
+}
+
+bool FMServer::exists()
+{
+    return slot() != nullptr;
+}
+
+void FMServer::destroyForTests()
+{
+    slot().reset();
+}
+
+FMServer::FMServer() : QDialog(nullptr, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(u"FMServer"_s);
+    setWindowTitle(u"VELDOR Server"_s);
+    setWindowIcon(pictures::programIcon());
+    resize(forms::twipsToPixelsX(3720), forms::twipsToPixelsY(1815));
+
+    label(this, "Label4", u"ServerIP:"_s, 360, 165, 615, 255);
+    m_address = box(this, "BSERVERIP", session::siteDefaultServer(), 1080, 120, 1455, 285);
+    label(this, "Label6", u"Port:"_s, 2640, 165, 615, 255);
+    m_port = box(this, "BPORT", u"1973"_s, 3120, 120, 495, 285);
+    label(this, "Label1", u"Firma:"_s, 600, 525, 495, 255);
+    m_company = box(this, "BFIRMA", u"1"_s, 1080, 480, 375, 285);
+    label(this, "Label2", u"Filiale:"_s, 1680, 525, 495, 255);
+    m_branch = box(this, "BFIL", u"0"_s, 2160, 480, 375, 285);
+    label(this, "Label3", u"Namespace:"_s, 120, 885, 900, 195, true);
+    m_namespace = box(this, "BNAMESPACE", u"VELDOR"_s, 1080, 840, 1455, 285);
+    m_edit = button(this, u"BUEdit"_s, u"Ändern"_s, pictures::buttonEdit(), 120, 1320, 1695, 375);
+    m_edit->setCheckable(true);
+    m_edit->setChecked(true); // latched: locked
+    m_back = button(this, u"BUZurück"_s, u"Zurück"_s, pictures::buttonBack(), 1920, 1320, 1695, 375);
+    m_back->setDefault(true);
+
+    setTabOrder(m_edit, m_address);
+    setTabOrder(m_address, m_port);
+    setTabOrder(m_port, m_company);
+    setTabOrder(m_company, m_branch);
+    setTabOrder(m_branch, m_namespace);
+    setTabOrder(m_namespace, m_back);
+
+    m_lock.setObjectName(u"Lock"_s);
+    m_lock.setInterval(session::IdleDisconnectMs);
+    connect(&m_lock, &QTimer::timeout, this, [this] { handler([this] { Lock_Timer(); }); });
+    connect(m_edit, &QPushButton::clicked, this, [this] { handler([this] { BUEdit_Click(); }); });
+    connect(m_back, &QPushButton::clicked, this, [this] { handler([this] { BUZurueck_Click(); }); });
+
+    forms::registerWindow(this, [this] { hide(); });
+}
+
+FMServer::~FMServer() = default;
+
+void FMServer::showModalOwnedBy(QWidget* owner)
+{
+    setOwner(*this, owner);
+    setWindowModality(Qt::ApplicationModal);
+    exec();
+}
+
+void FMServer::setBoxesEnabled(bool enabled)
+{
+    for (QLineEdit* b : {m_port, m_address, m_company, m_branch, m_namespace})
+        b->setEnabled(enabled);
+}
+
+void FMServer::BUEdit_Click()
+{
+    if (m_edit->isChecked()) {
+        setBoxesEnabled(false);
+        if (forms::MsgBox(u"Änderungen sichern?"_s, forms::Buttons::YesNo, forms::Icon::None, ConnectTitle) ==
+            forms::Button::Yes) {
+            session::EndServerAccess(false);
+            session::DisconnectServer();
+            FMPass::instance().Sichern();
+            session::LoadSettings();
+        }
+    } else {
+        if (forms::MsgBox(u"Änderungen erlauben?"_s, forms::Buttons::YesNo, forms::Icon::None,
+                          ConnectTitle) == forms::Button::Yes)
+            setBoxesEnabled(true);
+        else
+            m_edit->setChecked(true);
+    }
+}
+
+void FMServer::BUZurueck_Click()
+{
+    hide();
+}
+
+void FMServer::Lock_Timer()
+{
+    session::Lock_Timer();
+}
+
+void FMServer::closeEvent(QCloseEvent* e)
+{
+    // The boxes and the idle timer must stay for the whole run: the close box only hides.
+    hide();
+    e->accept();
+}
+
+} // namespace dialogs

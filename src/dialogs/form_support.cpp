@@ -1,0 +1,55 @@
+#include "form_support.h"
+
+#include "error_handling.h"
+
+#include <QCoreApplication>
+#include <QScreen>
+#include <QWindow>
+
+#include <vector>
+
+namespace dialogs {
+namespace {
+
+std::vector<std::function<void()>>& destroyers()
+{
+    static std::vector<std::function<void()>> list;
+    return list;
+}
+
+void destroyAll()
+{
+    auto list = std::move(destroyers());
+    destroyers().clear();
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        (*it)();
+}
+
+} // namespace
+
+void handler(const std::function<void()>& body)
+{
+    forms::runUnhandled(body);
+}
+
+void setOwner(QWidget& window, QWidget* owner)
+{
+    // Ownership in the window system's sense only: kept above and centred on its owner, but never
+    // a Qt child, so the owner's destruction cannot take the one instance with it.
+    window.winId(); // make sure there is a native window to attach
+    QWindow* ownerWindow = owner ? owner->window()->windowHandle() : nullptr;
+    window.windowHandle()->setTransientParent(ownerWindow);
+    const QRect area = owner ? owner->window()->frameGeometry() : window.screen()->availableGeometry();
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(area.center());
+    window.move(frame.topLeft());
+}
+
+void destroyWithApplication(std::function<void()> destroy)
+{
+    if (destroyers().empty())
+        qAddPostRoutine(destroyAll);
+    destroyers().push_back(std::move(destroy));
+}
+
+} // namespace dialogs

@@ -1,0 +1,107 @@
+#include "connect_server.h"
+
+#include "error.h"
+#include "login_settings.h"
+#include "msgbox.h"
+#include "server_access.h"
+#include "session_settings.h"
+#include "session_windows.h"
+#include "text_routines.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace session {
+namespace {
+
+const QString ConnectTitle = u"Anmeldung an Caché"_s;
+constexpr int Attempts = 3;
+
+bool attemptConnection()
+{
+    SessionSettings& s = Session();
+    s.Connection = std::make_unique<objfactory::Factory>();
+    // The settings dialog between attempts may have saved another address or port.
+    BuildConnectString();
+    return s.Connection->Connect(s.ConnectString) && s.Connection->IsConnected();
+}
+
+void setServerContext()
+{
+    SessionSettings& s = Session();
+    objfactory::ServerObject windows = s.Connection->ClassObject(u"VD.Windows"_s);
+    windows.call(u"Xecute"_s, ContextLine(s.CompanyNo, s.BranchNo, s.UserCode));
+    windows.call(u"Xecute"_s, u"D ^%XTT"_s);
+    CloseServerObject(windows);
+}
+
+// Ends the program through the login dialog's cancel action.
+void giveUp()
+{
+    forms::MsgBox(u"Server nach 3 Versuchen nicht erreichbar!\r\nAbbruch"_s, forms::Buttons::OkOnly,
+                  forms::Icon::Exclamation, ConnectTitle);
+    FMServer().form().hide();
+    Session().UserIdent.clear();
+    try {
+        if (IsConnected())
+            Session().Connection->Disconnect();
+    } catch (const std::exception&) {
+        // Nothing to close.
+    }
+    FMPass().BUAusst_Click();
+}
+
+} // namespace
+
+bool IsConnected()
+{
+    const SessionSettings& s = Session();
+    if (!s.Connection)
+        throw forms::Error(91, u"Objektvariable oder With-Blockvariable nicht festgelegt"_s);
+    return s.Connection->IsConnected();
+}
+
+QString ContextLine(const QString& company, const QString& branch, const QString& personal)
+{
+    return u"S FIRMA="_s + MValue(company) + u",FIL="_s + MValue(branch) + u",PERSONAL=\""_s +
+           MQuoted(personal) + u'"';
+}
+
+void ConnectServer()
+{
+    try {
+        if (IsConnected())
+            return;
+    } catch (const forms::Error&) {
+        // No connection object yet: connect.
+    }
+    for (int attempt = 1; attempt <= Attempts; ++attempt) {
+        if (attemptConnection())
+            break;
+        if (attempt == Attempts) {
+            giveUp();
+            return;
+        }
+        forms::MsgBox(
+            u"Server nicht erreicht! Bitte überprüfen Sie die Verbindungseinstellungen\r\n"
+            u"Wenn die Verbindungseinstellung korrekt ist sind wahrscheinlich keine Lizenzen frei.\r\n"
+            u"Noch %1 Verbindungsversuche bis zum Abbruch."_s.arg(Attempts - attempt),
+            forms::Buttons::OkOnly, forms::Icon::None, ConnectTitle);
+        FMServer().showModal();
+        std::int32_t elapsed = 0;
+        WaitHundredths(100, elapsed);
+    }
+    setServerContext();
+}
+
+void DisconnectServer()
+{
+    try {
+        FMServer().Lock().stop();
+        if (IsConnected())
+            Session().Connection->Disconnect();
+    } catch (const std::exception&) {
+        // Never reported: there may be no connection yet.
+    }
+}
+
+} // namespace session

@@ -1,0 +1,107 @@
+#include "server_access.h"
+
+#include "connect_server.h"
+#include "end_program.h"
+#include "error.h"
+#include "loaded_windows.h"
+#include "mouse_pointer.h"
+#include "msgbox.h"
+#include "session_windows.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QTime>
+
+#include <cmath>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace session {
+namespace {
+
+// Seconds since midnight in single precision, as the classic timer function gave them.
+float timeOfDay()
+{
+    return static_cast<float>(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0f;
+}
+
+} // namespace
+
+void BeginServerAccess(bool busy)
+{
+    if (busy)
+        forms::setMousePointer(forms::Pointer::Hourglass);
+    ConnectServer();
+    FMServer().Lock().stop();
+}
+
+void EndServerAccess(bool resetPointer)
+{
+    if (resetPointer)
+        forms::setMousePointer(forms::Pointer::Default);
+    FMServer().Lock().start();
+}
+
+RaisedError describe(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const objfactory::Error& e) {
+        return {e.number(), e.description()};
+    } catch (const forms::Error& e) {
+        return {e.number(), e.description()};
+    } catch (const std::exception& e) {
+        return {5, QString::fromUtf8(e.what())};
+    }
+}
+
+void ShowAccessError(const RaisedError& error, const QString& operation)
+{
+    const QString text = u"Vorgang: "_s + operation + u".\r\n\r\nFehler: "_s + QString::number(error.number) +
+                         u"\r\n"_s + error.description + u"\r\n\r\n"_s;
+    forms::MsgBox(text, forms::Buttons::OkOnly, forms::Icon::Exclamation, u"Caché Zugriffsfehler"_s);
+    EndServerAccess(true);
+}
+
+void CloseServerObject(objfactory::ServerObject& object)
+{
+    try {
+        object.SYS_Close();
+    } catch (const std::exception&) {
+        // Closing is best effort: the object may be empty already or the connection gone.
+    }
+    object = objfactory::ServerObject();
+}
+
+void WaitHundredths(std::int32_t n, std::int32_t& elapsed)
+{
+    const float duration = static_cast<float>(n) / 100.0f;
+    const float start = timeOfDay();
+    while (timeOfDay() < start + duration && timeOfDay() + 0.01f > start) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QThread::msleep(5); // keep the windows responsive without spinning a core
+    }
+    elapsed = static_cast<std::int32_t>(std::nearbyint(timeOfDay() - start));
+}
+
+void ShutdownProgram()
+{
+    const QList<QWidget*> windows = forms::loadedWindows();
+    for (qsizetype i = windows.size() - 1; i >= 0; --i)
+        forms::unloadWindow(windows.at(i));
+    forms::endProgram(0);
+}
+
+void SelectAllText(QLineEdit& box, bool hasFocus)
+{
+    box.setSelection(0, static_cast<int>(box.text().size()));
+    if (!hasFocus)
+        box.setFocus();
+}
+
+void Lock_Timer()
+{
+    DisconnectServer();
+}
+
+} // namespace session

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "factory.h"
+
+#include <QLineEdit>
+#include <QString>
+
+#include <cstdint>
+#include <exception>
+
+namespace session {
+
+// Opens the connection if needed and stops the idle timer; every server access starts here.
+void BeginServerAccess(bool busy);
+// Starts the idle timer again, so an idle program gives its licence back after 30 seconds.
+void EndServerAccess(bool resetPointer);
+
+// A raised error as the user is shown it.
+struct RaisedError
+{
+    std::int32_t number = 0;
+    QString description;
+};
+// The number and description of the error being handled (server, program or runtime error).
+RaisedError describe(const std::exception_ptr& error);
+
+// The one report of a failed server call, naming the operation; ends the server access.
+void ShowAccessError(const RaisedError& error, const QString& operation);
+// Releases a server object; never fails; the reference is empty afterwards.
+void CloseServerObject(objfactory::ServerObject& object);
+// Waits n hundredths of a second while the windows stay responsive; elapsed in whole seconds.
+void WaitHundredths(std::int32_t n, std::int32_t& elapsed);
+// Unloads every loaded window, newest first, and ends the program.
+[[noreturn]] void ShutdownProgram();
+void SelectAllText(QLineEdit& box, bool hasFocus);
+
+// The idle timer's tick.
+void Lock_Timer();
+
+inline constexpr int IdleDisconnectMs = 30000;
+
+} // namespace session
