@@ -1,0 +1,149 @@
+#include "ado_data_grid.h"
+
+#include "ado_error.h"
+#include "ado_recordset.h"
+#include "ado_recordset_model.h"
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QScopedValueRollback>
+#include <QStyle>
+#include <QTableView>
+#include <QVBoxLayout>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace ado {
+namespace {
+
+// Rows measured for the initial column widths: about a screen, so that binding costs the same for any length.
+constexpr int kColumnFitRows = 32;
+
+} // namespace
+
+DataGrid::DataGrid(QWidget* parent)
+    : QWidget(parent), view_(new QTableView(this)), model_(new RecordsetModel(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setWordWrap(false);
+    view_->setCornerButtonEnabled(false);
+    view_->setSortingEnabled(false);
+    // Fixed row heights: the view then maps scroll positions to rows arithmetically.
+    QHeaderView* rows = view_->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(view_->fontMetrics().height() + 6);
+    rows->setMinimumSectionSize(1);
+    rows->hide();
+    view_->horizontalHeader()->setHighlightSections(false);
+    view_->setModel(model_);
+
+    connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex&) { followView(current); });
+    connect(view_, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            Q_EMIT clicked();
+    });
+}
+
+DataGrid::~DataGrid() = default;
+
+void DataGrid::setDataSource(Recordset* recordset)
+{
+    disconnect(moved_);
+    disconnect(replaced_);
+    source_ = recordset;
+    model_->setRecordset(recordset);
+    if (recordset) {
+        moved_ = connect(recordset, &Recordset::moveComplete, this, [this] { showCurrentRecord(); });
+        // The model resets itself first (it connected before), then the grid fits its columns.
+        replaced_ = connect(recordset, &Recordset::rowsReplaced, this, [this] { fitColumns(); });
+    }
+    fitColumns();
+    showCurrentRecord();
+}
+
+void DataGrid::fitColumns()
+{
+    // Measured here from the texts instead of the delegate's size hints, which lay out every sampled cell.
+    const QFontMetrics metrics(view_->font());
+    const int margin =
+        2 * (view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view_) + 1) + 4;
+    QHeaderView* header = view_->horizontalHeader();
+    const int rows = qMin(model_->rowCount(), kColumnFitRows);
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        int width = header->sectionSizeHint(column);
+        for (int row = 0; row < rows; ++row)
+            width =
+                qMax(width, metrics.horizontalAdvance(model_->index(row, column).data().toString()) + margin);
+        header->resizeSection(column, width);
+    }
+}
+
+void DataGrid::showCurrentRecord()
+{
+    if (syncing_)
+        return;
+    const QScopedValueRollback guard(syncing_, true);
+    Recordset* recordset = source_.data();
+    QItemSelectionModel* selection = view_->selectionModel();
+    qsizetype position = -1;
+    try {
+        if (recordset && recordset->isOpen())
+            position = recordset->absolutePosition();
+    } catch (const Error&) {
+        position = -1;
+    }
+    if (position < 1 || position > model_->rowCount()) {
+        selection->clearSelection();
+        selection->clearCurrentIndex();
+        return;
+    }
+    const int row = static_cast<int>(position - 1);
+    const int column = qMax(0, selection->currentIndex().column());
+    const QModelIndex index = model_->index(row, column);
+    selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view_->scrollTo(index);
+}
+
+void DataGrid::followView(const QModelIndex& current)
+{
+    Recordset* recordset = source_.data();
+    if (syncing_ || !current.isValid() || !recordset || !recordset->isOpen())
+        return;
+    const QScopedValueRollback guard(syncing_, true);
+    try {
+        if (recordset->absolutePosition() != current.row() + 1)
+            recordset->setAbsolutePosition(current.row() + 1);
+    } catch (const Error&) {
+        // The row is gone (the recordset changed underneath); the next move resynchronises.
+    }
+}
+
+QString DataGrid::selectedText() const
+{
+    const Recordset* recordset = source_.data();
+    if (!recordset || !recordset->isOpen())
+        return {};
+    try {
+        const qsizetype position = recordset->absolutePosition();
+        if (position < 1)
+            return {};
+        int field = recordset->fieldIndex(u"num_artikel");
+        if (field < 0)
+            field = view_->selectionModel()->currentIndex().column();
+        if (field < 0)
+            return {};
+        return displayText(*recordset, position - 1, field);
+    } catch (const Error&) {
+        return {};
+    }
+}
+
+} // namespace ado

@@ -1,0 +1,54 @@
+#include "ado_error.h"
+
+#include <utility>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace ado {
+
+Error::Error(int number, QString description, QString sqlState, int nativeError)
+    : number_(number), description_(std::move(description)), sqlState_(std::move(sqlState)),
+      nativeError_(nativeError), what_(description_.toUtf8())
+{}
+
+Error Error::noCurrentRecord()
+{
+    return Error(adErrNoCurrentRecord, u"Either BOF or EOF is True, or the current record has been deleted. "
+                                       u"Requested operation requires a current record."_s);
+}
+
+Error Error::objectClosed()
+{
+    return Error(adErrObjectClosed, u"Operation is not allowed when the object is closed."_s);
+}
+
+Error Error::objectOpen()
+{
+    return Error(adErrObjectOpen, u"Operation is not allowed when the object is open."_s);
+}
+
+Error Error::invalidArgument()
+{
+    return Error(adErrInvalidArgument,
+                 u"Arguments are of the wrong type, are out of acceptable range, or are "
+                 u"in conflict with one another."_s);
+}
+
+Error Error::itemNotFound()
+{
+    return Error(adErrItemNotFound, u"Item cannot be found in the collection corresponding to the requested "
+                                    u"name or ordinal."_s);
+}
+
+Error Error::invalidConnection()
+{
+    return Error(adErrInvalidConnection, u"The connection cannot be used to perform this operation. It is "
+                                         u"either closed or invalid in this context."_s);
+}
+
+Error Error::providerNotFound()
+{
+    return Error(adErrProviderNotFound, u"Provider cannot be found. It may not be properly installed."_s);
+}
+
+} // namespace ado

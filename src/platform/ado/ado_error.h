@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <exception>
+
+namespace ado {
+
+// Values of ErrorValueEnum for the failures this layer detects itself. Failures reported by the ODBC driver
+// carry adErrProviderFailed, the number ADO gives them, and the driver's own text.
+enum ErrorValue : int
+{
+    adErrInvalidArgument = 3001,
+    adErrNoCurrentRecord = 3021,
+    adErrItemNotFound = 3265,
+    adErrObjectClosed = 3704,
+    adErrObjectOpen = 3705,
+    adErrProviderNotFound = 3706,
+    adErrInvalidConnection = 3709,
+    adErrProviderFailed = -2147467259, // E_FAIL
+    adErrOutOfMemory = -2147024882,    // E_OUTOFMEMORY
+};
+
+// What every failing operation of the layer throws: a number and a description for the user.
+class Error final : public std::exception
+{
+public:
+    Error(int number, QString description, QString sqlState = {}, int nativeError = 0);
+
+    int number() const noexcept { return number_; }
+    const QString& description() const noexcept { return description_; }
+    // SQLSTATE and native error of the driver's first diagnostic record; empty / 0 for the layer's own
+    // errors.
+    const QString& sqlState() const noexcept { return sqlState_; }
+    int nativeError() const noexcept { return nativeError_; }
+
+    const char* what() const noexcept override { return what_.constData(); }
+
+    // ADO's own errors, with ADO's texts.
+    static Error noCurrentRecord();
+    static Error objectClosed();
+    static Error objectOpen();
+    static Error invalidArgument();
+    static Error itemNotFound();
+    static Error invalidConnection();
+    static Error providerNotFound();
+
+private:
+    int number_;
+    QString description_;
+    QString sqlState_;
+    int nativeError_;
+    QByteArray what_;
+};
+
+} // namespace ado

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "ado_types.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+namespace ado {
+
+class Connection;
+
+namespace detail {
+class ColumnStore;
+struct ResultSet;
+} // namespace detail
+
+// A static, read-only recordset with a client-side cursor: open() reads every row of the query to the client,
+// after which RecordCount is exact and AbsolutePosition a 1-based ordinal. The current record is either a
+// row or one of the two ends: BOF before the first row, EOF after the last; an empty recordset is at both.
+// Every operation that fails throws ado::Error and leaves the recordset as it was.
+class Recordset final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Recordset)
+
+public:
+    explicit Recordset(QObject* parent = nullptr);
+    ~Recordset() override;
+
+    // Runs the query over the connection, which the recordset keeps alive as its active connection, and
+    // positions on the first row (if any). The query text is passed on as it is, its ODBC escape clauses
+    // spelt canonically.
+    void open(const QString& source, std::shared_ptr<Connection> connection);
+    // The same query again; the rows read before stay when it fails.
+    void requery();
+    void close() noexcept;
+    bool isOpen() const noexcept { return result_ != nullptr; }
+    const QString& source() const noexcept { return source_; }
+    const std::shared_ptr<Connection>& activeConnection() const noexcept { return connection_; }
+
+    // How text crosses the ODBC boundary on the next open / requery; the platform's default fits its drivers.
+    void setTextTransfer(TextTransfer transfer) noexcept { transfer_ = transfer; }
+    TextTransfer textTransfer() const noexcept { return transfer_; }
+
+    // Moving off the ends (MoveNext at EOF, MovePrevious at BOF) and MoveFirst / MoveLast on an empty
+    // recordset fail with adErrNoCurrentRecord.
+    void moveFirst();
+    void moveLast();
+    void moveNext();
+    void movePrevious();
+    bool bof() const;
+    bool eof() const;
+    qsizetype recordCount() const;
+    // 1-based position of the current record, or adPosUnknown (empty), adPosBOF, adPosEOF.
+    qsizetype absolutePosition() const;
+    void setAbsolutePosition(qsizetype position);
+
+    int fieldCount() const;
+    const QString& fieldName(int field) const;
+    FieldType fieldType(int field) const;
+    // Decimals of a Decimal or Double field: the most any of its values has, at least the declared scale.
+    int fieldScale(int field) const;
+    // Case-insensitive; -1 when there is no such field.
+    int fieldIndex(QStringView name) const noexcept;
+
+    // Value of the current record; fails without one. NULL is an invalid QVariant; Decimal values are
+    // ado::Decimal, dates QDate, date-times QDateTime (local, as stored).
+    QVariant value(int field) const;
+    // Values by 0-based row, in recordset order, regardless of the current record.
+    QVariant value(qsizetype row, int field) const;
+    bool isNull(qsizetype row, int field) const;
+    // Typed access for a field of that type; a NULL gives the type's empty value.
+    QString text(qsizetype row, int field) const;
+    qint64 integer(qsizetype row, int field) const;
+    Decimal decimal(qsizetype row, int field) const;
+    double real(qsizetype row, int field) const;
+    QDate date(qsizetype row, int field) const;
+    QDateTime dateTime(qsizetype row, int field) const;
+
+Q_SIGNALS:
+    // After every change of the current record, including the first positioning after open and requery.
+    void moveComplete(ado::EventReason reason);
+    // Around open, requery and close, when all rows are replaced at once.
+    void rowsAboutToBeReplaced();
+    void rowsReplaced();
+
+private:
+    const detail::ResultSet& result() const;
+    const detail::ColumnStore& column(qsizetype row, int field, FieldType type) const;
+    void checkField(int field) const;
+    void install(std::unique_ptr<detail::ResultSet> result);
+    void moveTo(qsizetype index, EventReason reason);
+
+    std::shared_ptr<Connection> connection_;
+    QString source_;
+    std::unique_ptr<detail::ResultSet> result_;
+    qsizetype current_ = 0; // -1 is BOF, recordCount() is EOF
+    TextTransfer transfer_;
+};
+
+} // namespace ado

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <vector>
+
+namespace ado::test {
+
+inline constexpr char16_t kConnectionString[] = u"PROVIDER=MSDASQL;dsn=tovi_net;uid=;pwd=;database=tovi;";
+
+// A private ODBC configuration for the test process: a temporary directory with odbc.ini / odbcinst.ini,
+// ODBCINI and ODBCSYSINI pointing there, and these data sources on the SQLite driver (by file path):
+//   tovi_net      -> databasePath(), StepAPI=1
+//   tovi_missing  -> a driver file that does not exist
+// Created on first use, before any ODBC call of the process.
+class OdbcSandbox final
+{
+public:
+    static OdbcSandbox& instance();
+    static bool driverAvailable();
+
+    QString directory() const { return dir_.path(); }
+    QString databasePath() const { return dir_.filePath(QStringLiteral("kundenkarte.db")); }
+
+private:
+    OdbcSandbox();
+    QTemporaryDir dir_;
+};
+
+struct Article
+{
+    // A null QVariant stands for NULL; SQLite takes any value in any column.
+    QVariant number;
+    QVariant name;
+    QVariant name2;
+    QVariant longName;
+    QVariant points;
+    QVariant validFrom;
+    QVariant validTo;
+    QVariant price;
+    QVariant deleted;
+};
+
+// An article valid today: from ten days ago, to in a month, deletion date far ahead.
+Article validArticle(const QString& number, double price = 9.99);
+
+// Replaces table kk_artikel of the database with these rows. Fails the current test on SQLite errors.
+void writeArticles(const QString& databasePath, const std::vector<Article>& articles);
+void execSql(const QString& databasePath, const QString& sql);
+
+// The article query exactly as the program builds it for `day`.
+QString articleQuery(QDate day = QDate::currentDate());
+
+} // namespace ado::test
