@@ -37,12 +37,9 @@ template <typename Step> void protectedStep(const QString& operation, Step&& ste
     }
 }
 
-// A property used as text: a property without a value cannot be, as the runtime said.
 QString text(const objfactory::Value& value)
 {
-    if (!value)
-        throw forms::Error(94, u"Unzulässige Verwendung von Null"_s);
-    return *value;
+    return ValueText(value);
 }
 
 // A value without any (null) never equals the expected text, so it rejects.

@@ -99,6 +99,13 @@ void SelectAllText(QLineEdit& box, bool hasFocus)
         box.setFocus();
 }
 
+QString ValueText(const objfactory::Value& value)
+{
+    if (!value)
+        throw forms::Error(94, u"Unzulässige Verwendung von Null"_s);
+    return *value;
+}
+
 void Lock_Timer()
 {
     DisconnectServer();

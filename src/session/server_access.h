@@ -34,6 +34,9 @@ void WaitHundredths(std::int32_t n, std::int32_t& elapsed);
 [[noreturn]] void ShutdownProgram();
 void SelectAllText(QLineEdit& box, bool hasFocus);
 
+// A server value used as text: a value the server has none for cannot be, as the runtime said.
+QString ValueText(const objfactory::Value& value);
+
 // The idle timer's tick.
 void Lock_Timer();
 

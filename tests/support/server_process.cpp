@@ -127,13 +127,16 @@ QByteArray ServerProcess::standardData()
                  "BERGRP": "C", "PNR": "4713"},
       "1||K22": {"Passwort": "geheim", "AKTIV": "j", "PNAME": "Klein", "ABTNR": "3", "DW": "15",
                  "BERGRP": "A", "PNR": "4711"},
+      "1||K21": {"Passwort": "kasse", "AKTIV": "J", "PNAME": "Yilmaz", "ABTNR": "3", "DW": "21",
+                 "BERGRP": "A", "PNR": "4711"},
       "1||K20": {"Passwort": null, "AKTIV": "J", "PNAME": "Lange", "ABTNR": "3", "DW": null,
                  "BERGRP": "A", "PNR": "4799"}
     },
     "VD.ParPersAbt": {"1||3": {"abtbez": "Einkauf"}},
     "VD.PersBasis": {"1||4711": {"FAX": "0711 4711", "email": "maier@example.org"},
                      "1||4713": {"FAX": "0711 4713", "email": "schulz@example.org"}},
-    "VD.ArtLagerFilInfo": {"1||123456||0": {"LAGST": "42"}, "1||654321||0": {"LAGST": "0"}}
+    "VD.ArtLagerFilInfo": {"1||123456||0": {"LAGST": "42"}, "1||654321||0": {"LAGST": "0"},
+                           "1||777777||0": {"LAGST": "5"}}
   },
   "globals": {"^TOVI(1,3,1,1{today},123456)": "7'3'x", "^TOVI(1,3,1,1{today},654321)": "0'1"}
 })json";

@@ -1,0 +1,20 @@
+#include "article_query.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace app {
+
+QString QueryDate(const QDate& day)
+{
+    return day.toString(u"yyyy-MM-dd"_s) + u"'}"_s;
+}
+
+QString ArticleQuery(const std::function<QDate()>& today)
+{
+    return u"select num_artikel,nam_artikel,nam_artikel_2,nam_artikel_lang,anz_punkte,gueltig_ab,gueltig_bis,statt_preis "_s +
+           u"from kk_artikel "_s + u"where kk_artikel.gueltig_ab <= {d'"_s + QueryDate(today()) +
+           u" AND kk_artikel.dat_loesch >= {d'"_s + QueryDate(today()) +
+           u" AND kk_artikel.gueltig_bis >= {d'"_s + QueryDate(today());
+}
+
+} // namespace app

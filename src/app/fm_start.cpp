@@ -1,0 +1,389 @@
+#include "fm_start.h"
+
+#include "article_query.h"
+#include "beep.h"
+#include "check_login.h"
+#include "connect_server.h"
+#include "error.h"
+#include "error_handling.h"
+#include "fm_pass.h"
+#include "form_support.h"
+#include "frm_about.h"
+#include "frm_programmverlauf.h"
+#include "key_table.h"
+#include "loaded_windows.h"
+#include "main_window.h"
+#include "mouse_pointer.h"
+#include "pictures.h"
+#include "server_access.h"
+#include "server_error.h"
+#include "session_settings.h"
+#include "stock_lookup.h"
+#include "twips.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace app {
+namespace {
+
+constexpr int PanelHeight = 300; // twips, both bottom panels
+
+QString text(const objfactory::Value& value)
+{
+    return session::ValueText(value);
+}
+
+template <typename T> T* control(QWidget* parent, const char* name, int left, int top, int width, int height)
+{
+    auto* widget = new T(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(forms::twipsRect(left, top, width, height));
+    return widget;
+}
+
+QPushButton* pictureButton(QWidget* parent, const char* name, const QIcon& icon, int left)
+{
+    auto* button = control<QPushButton>(parent, name, left, 0, 345, 300);
+    button->setIcon(icon);
+    button->setIconSize(QSize(16, 16));
+    return button;
+}
+
+} // namespace
+
+FMStart::FMStart(QString commandLine) : m_commandLine(std::move(commandLine))
+{
+    setObjectName(u"FMStart"_s);
+    setWindowTitle(u"VELDOR"_s);
+    setWindowIcon(pictures::programIcon());
+    buildMenu();
+    buildControls();
+    resize(forms::twipsToPixelsX(9420), forms::twipsToPixelsY(6180) + menuBar()->sizeHint().height());
+    qApp->installEventFilter(this);
+    connect(&m_recordset, &ado::Recordset::moveComplete, this, [this] { adoPrimaryRS_MoveComplete(); });
+    dialogs::setMainWindow(this);
+    forms::registerWindow(this, [this] { unload(); });
+}
+
+FMStart::~FMStart()
+{
+    qApp->removeEventFilter(this);
+}
+
+void FMStart::buildMenu()
+{
+    QMenu* datei = menuBar()->addMenu(u"&Datei"_s);
+    datei->setObjectName(u"Datei"_s);
+    QAction* login = datei->addAction(u"&Login"_s);
+    login->setObjectName(u"mLogin"_s);
+    datei->addSeparator()->setObjectName(u"nil"_s);
+    QAction* beenden = datei->addAction(u"&Beenden"_s);
+    beenden->setObjectName(u"Beenden"_s);
+    QMenu* hilfe = menuBar()->addMenu(u"&Hilfe"_s);
+    hilfe->setObjectName(u"Hilfe"_s);
+    QAction* about = hilfe->addAction(u"Hilfe &über ..."_s);
+    about->setObjectName(u"HilfeUeber"_s);
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+    QAction* log = hilfe->addAction(u"Programmverlauf"_s);
+    log->setObjectName(u"mProgrammverlauf"_s);
+    log->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F1));
+
+    connect(login, &QAction::triggered, this, [this] { dialogs::handler([this] { mLogin_Click(); }); });
+    connect(beenden, &QAction::triggered, this, [this] { dialogs::handler([this] { Beenden_Click(); }); });
+    connect(about, &QAction::triggered, this, [this] { dialogs::handler([this] { HilfeUeber_Click(); }); });
+    connect(log, &QAction::triggered, this,
+            [this] { dialogs::handler([this] { mProgrammverlauf_Click(); }); });
+}
+
+void FMStart::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(u"client"_s);
+    setCentralWidget(client);
+
+    m_grid = control<ado::DataGrid>(client, "grdDataGrid", 0, 0, 9420, 3495);
+    QFont gridFont(u"MS Sans Serif"_s);
+    gridFont.setPointSizeF(8.25);
+    m_grid->setFont(gridFont);
+
+    m_buttons = control<QFrame>(client, "picButtons", 0, 5580, 9420, PanelHeight);
+    m_refresh = control<QPushButton>(m_buttons, "cmdRefresh", 1213, 0, 1095, 300);
+    m_refresh->setText(u"&Neu lesen"_s);
+    m_close = control<QPushButton>(m_buttons, "cmdClose", 3521, 0, 1095, 300);
+    m_close->setText(u"S&chließen"_s);
+    control<QLabel>(m_buttons, "Label1", 4920, 0, 1095, 255)->setText(u"Lagerstand:"_s);
+    m_stock = control<QLineEdit>(m_buttons, "txt_Lagerstand", 5880, 0, 1455, 285);
+    m_stock->setText(u"Text1"_s);
+    m_stock->setEnabled(false);
+    control<QLabel>(m_buttons, "Label2", 8040, 0, 615, 255)->setText(u"heute"_s);
+    m_today = control<QLineEdit>(m_buttons, "txt_LagerHeute", 8640, 0, 615, 285);
+    m_today->setText(u"Text2"_s);
+    m_today->setEnabled(false);
+
+    m_statBox = control<QFrame>(client, "picStatBox", 0, 5880, 9420, PanelHeight);
+    m_first = pictureButton(m_statBox, "cmdFirst", pictures::navFirst(), 0);
+    m_previous = pictureButton(m_statBox, "cmdPrevious", pictures::navPrevious(), 345);
+    m_status = control<QLabel>(m_statBox, "lblStatus", 690, 0, 3360, 285);
+    m_status->setAutoFillBackground(true);
+    QPalette white = m_status->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    m_status->setPalette(white);
+    m_status->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_next = pictureButton(m_statBox, "cmdNext", pictures::navNext(), 4200);
+    m_last = pictureButton(m_statBox, "cmdLast", pictures::navLast(), 4545);
+
+    // Tab order by the stored tab indexes.
+    const QList<QWidget*> order{m_grid, m_buttons,  m_close, m_refresh, m_statBox, m_last,
+                                m_next, m_previous, m_first, m_status,  m_stock,   m_today};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+    m_grid->setFocus();
+
+    connect(m_first, &QPushButton::clicked, this, [this] { dialogs::handler([this] { cmdFirst_Click(); }); });
+    connect(m_previous, &QPushButton::clicked, this,
+            [this] { dialogs::handler([this] { cmdPrevious_Click(); }); });
+    connect(m_next, &QPushButton::clicked, this, [this] { dialogs::handler([this] { cmdNext_Click(); }); });
+    connect(m_last, &QPushButton::clicked, this, [this] { dialogs::handler([this] { cmdLast_Click(); }); });
+    connect(m_refresh, &QPushButton::clicked, this,
+            [this] { dialogs::handler([this] { cmdRefresh_Click(); }); });
+    connect(m_close, &QPushButton::clicked, this, [this] { dialogs::handler([this] { cmdClose_Click(); }); });
+    connect(m_grid, &ado::DataGrid::clicked, this,
+            [this] { dialogs::handler([this] { grdDataGrid_Click(); }); });
+}
+
+void FMStart::Form_Load()
+{
+    session::SessionSettings& s = session::Session();
+    do {
+        s.CommandLine = m_commandLine;
+        s.LoginServerError = false;
+    } while (!session::CheckLogin());
+
+    setWindowTitle(u"VELDOR Muster              Firma: "_s + s.CompanyNo + u"     Filiale: "_s + s.BranchNo +
+                   u"     Benutzer: "_s + s.UserIdent);
+    auto connection = std::make_shared<ado::Connection>();
+    connection->open(QString::fromLatin1(ArticleConnectionString), QString(), QString());
+    m_recordset.open(ArticleQuery(), connection);
+    m_grid->setDataSource(&m_recordset);
+}
+
+void FMStart::Form_Unload()
+{
+    m_unloading = true;
+    forms::setMousePointer(forms::Pointer::Default);
+    session::DisconnectServer();
+    session::ShutdownProgram();
+}
+
+// Unloaded by the program's shutdown when that did not start here (the login was cancelled).
+void FMStart::unload()
+{
+    if (!m_unloading) {
+        m_unloading = true;
+        forms::setMousePointer(forms::Pointer::Default);
+        session::DisconnectServer();
+    }
+    hide();
+}
+
+void FMStart::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    if (!m_unloading)
+        dialogs::handler([this] { Form_Unload(); });
+}
+
+void FMStart::adoPrimaryRS_MoveComplete()
+{
+    m_status->setText(u"Record: "_s + QString::number(m_recordset.absolutePosition()));
+}
+
+void FMStart::cmdFirst_Click()
+{
+    forms::runReported([this] { m_recordset.moveFirst(); });
+}
+
+void FMStart::cmdLast_Click()
+{
+    forms::runReported([this] { m_recordset.moveLast(); });
+}
+
+void FMStart::cmdNext_Click()
+{
+    forms::runReported([this] {
+        if (!m_recordset.eof())
+            m_recordset.moveNext();
+        if (m_recordset.eof() && m_recordset.recordCount() > 0) {
+            forms::beep();
+            m_recordset.moveLast();
+        }
+    });
+}
+
+void FMStart::cmdPrevious_Click()
+{
+    forms::runReported([this] {
+        if (!m_recordset.bof())
+            m_recordset.movePrevious();
+        if (m_recordset.bof() && m_recordset.recordCount() > 0) {
+            forms::beep();
+            m_recordset.moveFirst();
+        }
+    });
+}
+
+void FMStart::cmdRefresh_Click()
+{
+    forms::runReported([this] {
+        m_grid->setDataSource(nullptr);
+        m_recordset.requery();
+        m_grid->setDataSource(&m_recordset);
+    });
+}
+
+void FMStart::cmdClose_Click()
+{
+    Form_Unload();
+}
+
+void FMStart::grdDataGrid_Click()
+{
+    StockLookup();
+}
+
+void FMStart::StockLookup()
+{
+    m_stock->clear();
+    m_today->clear();
+    if (m_grid->selectedText().isEmpty())
+        return;
+    session::BeginServerAccess(false);
+    session::SessionSettings& s = session::Session();
+    const QString article = ArticleKey(m_grid->selectedText());
+    objfactory::ServerObject stock;
+    objfactory::ServerObject windows;
+    QString line;
+    forms::ignoreErrors([&] {
+        stock =
+            s.Connection->OpenId(u"VD.ArtLagerFilInfo"_s, StockObjectId(s.CompanyNo, article, s.BranchNo));
+    });
+    forms::ignoreErrors([&] { m_stock->setText(text(stock.property(u"LAGST"_s))); });
+    forms::ignoreErrors([&] { session::CloseServerObject(stock); });
+    forms::ignoreErrors([&] { windows = s.Connection->ClassObject(u"VD.Windows"_s); });
+    forms::ignoreErrors([&] {
+        line = TodayStockLine(s.CompanyNo, ArticleKey(m_grid->selectedText()), QDate::currentDate());
+    });
+    forms::ignoreErrors([&] { m_today->setText(text(windows.call(u"Xecute"_s, line))); });
+    forms::ignoreErrors([&] { session::CloseServerObject(windows); });
+    session::EndServerAccess(false);
+}
+
+void FMStart::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    dockControls();
+    Form_Resize();
+}
+
+// What docking did for the controls: the grid along the top, the panels along the bottom.
+void FMStart::dockControls()
+{
+    const QWidget* client = centralWidget();
+    const int width = client->width();
+    const int panel = forms::twipsToPixelsY(PanelHeight);
+    m_grid->setGeometry(0, 0, width, m_grid->height());
+    m_statBox->setGeometry(0, client->height() - panel, width, panel);
+    m_buttons->setGeometry(0, client->height() - 2 * panel, width, panel);
+}
+
+void FMStart::Form_Resize()
+{
+    const float clientHeight = static_cast<float>(forms::pixelsToTwipsY(centralWidget()->height()));
+    const float outerWidth = static_cast<float>(forms::pixelsToTwipsX(frameGeometry().width()));
+    const auto height = [](QWidget* w) { return static_cast<float>(forms::pixelsToTwipsY(w->height())); };
+    const auto width = [](QWidget* w) { return static_cast<float>(forms::pixelsToTwipsX(w->width())); };
+    const auto px = [](float twips, bool vertical) {
+        return vertical ? forms::twipsToPixelsY(static_cast<int>(twips))
+                        : forms::twipsToPixelsX(static_cast<int>(twips));
+    };
+    forms::ignoreErrors([&] {
+        const float gridHeight = clientHeight - 30 - height(m_buttons) - height(m_statBox);
+        if (gridHeight < 0)
+            throw forms::Error(380, u"Ungültiger Eigenschaftswert"_s);
+        m_grid->resize(m_grid->width(), px(gridHeight, true));
+    });
+    forms::ignoreErrors([&] {
+        const float statusWidth = outerWidth - 1500;
+        if (statusWidth < 0)
+            throw forms::Error(380, u"Ungültiger Eigenschaftswert"_s);
+        m_status->resize(px(statusWidth, false), m_status->height());
+    });
+    forms::ignoreErrors([&] { m_next->move(px(width(m_status) + 700, false), m_next->y()); });
+    forms::ignoreErrors([&] {
+        m_last->move(px(static_cast<float>(forms::pixelsToTwipsX(m_next->x())) + 340, false), m_last->y());
+    });
+}
+
+bool FMStart::Form_KeyDown(int key, int shift)
+{
+    switch (keyAction(key, shift)) {
+    case KeyAction::None:
+        return false;
+    case KeyAction::Close:
+        cmdClose_Click();
+    case KeyAction::First:
+        cmdFirst_Click();
+        break;
+    case KeyAction::Previous:
+        cmdPrevious_Click();
+        break;
+    case KeyAction::Next:
+        cmdNext_Click();
+        break;
+    case KeyAction::Last:
+        cmdLast_Click();
+        break;
+    }
+    return true;
+}
+
+bool FMStart::eventFilter(QObject* watched, QEvent* event)
+{
+    // The window sees its keys ahead of its controls (the grid always has the focus otherwise), and
+    // a key it acted on goes no further, so the grid does not move a second time.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        bool handled = false;
+        dialogs::handler([&] { handled = Form_KeyDown(key->key(), shiftState(key->modifiers())); });
+        return handled;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void FMStart::mLogin_Click()
+{
+    dialogs::FMPass::instance().showOwnedBy(this);
+}
+
+void FMStart::Beenden_Click()
+{
+    Form_Unload();
+}
+
+void FMStart::HilfeUeber_Click()
+{
+    frmAbout::showAbout();
+}
+
+void FMStart::mProgrammverlauf_Click()
+{
+    frmProgrammverlauf::instance().showOwnedBy(this);
+}
+
+} // namespace app
