@@ -12,6 +12,8 @@ PLENVARO_PACKAGES=(
 )
 # Only the tests need these: the registry layer is also built for Windows and run under Wine.
 PLENVARO_TEST_PACKAGES=(wine64 g++-mingw-w64-x86-64)
+# Only scripts/demo needs these: it clicks the program under Xvfb and takes a screenshot of it.
+PLENVARO_DEMO_PACKAGES=(xdotool imagemagick)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
