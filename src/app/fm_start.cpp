@@ -335,7 +335,7 @@ bool FMStart::Form_KeyDown(int key, int shift)
     case KeyAction::None:
         return false;
     case KeyAction::Close:
-        cmdClose_Click();
+        cmdClose_Click(); // ends the program: does not return
     case KeyAction::First:
         cmdFirst_Click();
         break;
