@@ -33,11 +33,6 @@ namespace {
 
 constexpr int PanelHeight = 300; // twips, both bottom panels
 
-QString text(const objfactory::Value& value)
-{
-    return session::ValueText(value);
-}
-
 template <typename T> T* control(QWidget* parent, const char* name, int left, int top, int width, int height)
 {
     auto* widget = new T(parent);
@@ -272,13 +267,13 @@ void FMStart::StockLookup()
         stock =
             s.Connection->OpenId(u"VD.ArtLagerFilInfo"_s, StockObjectId(s.CompanyNo, article, s.BranchNo));
     });
-    forms::ignoreErrors([&] { m_stock->setText(text(stock.property(u"LAGST"_s))); });
+    forms::ignoreErrors([&] { m_stock->setText(session::ValueText(stock.property(u"LAGST"_s))); });
     forms::ignoreErrors([&] { session::CloseServerObject(stock); });
     forms::ignoreErrors([&] { windows = s.Connection->ClassObject(u"VD.Windows"_s); });
     forms::ignoreErrors([&] {
         line = TodayStockLine(s.CompanyNo, ArticleKey(m_grid->selectedText()), QDate::currentDate());
     });
-    forms::ignoreErrors([&] { m_today->setText(text(windows.call(u"Xecute"_s, line))); });
+    forms::ignoreErrors([&] { m_today->setText(session::ValueText(windows.call(u"Xecute"_s, line))); });
     forms::ignoreErrors([&] { session::CloseServerObject(windows); });
     session::EndServerAccess(false);
 }

@@ -1,6 +1,5 @@
 #include "fm_pass.h"
 
-#include "ansi_validator.h"
 #include "check_login.h"
 #include "connect_server.h"
 #include "do_events.h"
@@ -37,34 +36,10 @@ void save(const char* key, const QString& value)
                          QString::fromLatin1(session::SettingsSection), QString::fromLatin1(key), value);
 }
 
-QLabel* label(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
-              int height)
+QLineEdit* box(QWidget* parent, const QString& name, int left, int top, int width, int height)
 {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(forms::twipsRect(left, top, width, height));
-    l->adjustSize(); // sized to its text
-    return l;
-}
-
-QLineEdit* box(QWidget* parent, const char* name, int left, int top, int width, int height)
-{
-    auto* b = new QLineEdit(parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(forms::twipsRect(left, top, width, height));
+    QLineEdit* b = addTextBox(parent, name, left, top, width, height);
     b->setMaxLength(20);
-    b->setValidator(new AnsiValidator(b));
-    return b;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& text, const QIcon& icon, int left,
-                    int top, int width, int height)
-{
-    auto* b = new QPushButton(icon, text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(forms::twipsRect(left, top, width, height));
-    b->setIconSize(QSize(16, 16));
-    b->setAutoDefault(false);
     return b;
 }
 
@@ -98,15 +73,16 @@ FMPass::FMPass()
     setWindowIcon(pictures::programIcon());
     setFixedSize(forms::twipsToPixelsX(3975), forms::twipsToPixelsY(1410));
 
-    m_label5 = label(this, "Label5", u"User(WWS Personalcode):"_s, 120, 165, 1920, 195);
-    m_user = box(this, "BUSER", 2280, 120, 1455, 285);
-    m_label3 = label(this, "Label3", u"Passwort:"_s, 1320, 540, 690, 195);
-    m_password = box(this, "BPASSWORT", 2280, 525, 1455, 285);
+    m_label5 = addLabel(this, u"Label5"_s, u"User(WWS Personalcode):"_s, 120, 165, 1920, 195, true);
+    m_user = box(this, u"BUSER"_s, 2280, 120, 1455, 285);
+    m_label3 = addLabel(this, u"Label3"_s, u"Passwort:"_s, 1320, 540, 690, 195, true);
+    m_password = box(this, u"BPASSWORT"_s, 2280, 525, 1455, 285);
     m_password->setEchoMode(QLineEdit::Password);
-    m_server = button(this, "BUServer", u"Server"_s, pictures::buttonServer(), 120, 480, 1095, 375);
-    m_save = button(this, "BUSpeich", u"Anmelden"_s, pictures::buttonLogin(), 120, 960, 1695, 375);
+    m_server = addPushButton(this, u"BUServer"_s, u"Server"_s, pictures::buttonServer(), 120, 480, 1095, 375);
+    m_save = addPushButton(this, u"BUSpeich"_s, u"Anmelden"_s, pictures::buttonLogin(), 120, 960, 1695, 375);
     m_save->setDefault(true);
-    m_cancel = button(this, "BUAusst", u"Abbruch"_s, pictures::buttonCancel(), 2160, 960, 1695, 375);
+    m_cancel =
+        addPushButton(this, u"BUAusst"_s, u"Abbruch"_s, pictures::buttonCancel(), 2160, 960, 1695, 375);
 
     setTabOrder(m_password, m_user);
     setTabOrder(m_user, m_save);

@@ -1,6 +1,5 @@
 #include "fm_server.h"
 
-#include "ansi_validator.h"
 #include "connect_server.h"
 #include "fm_pass.h"
 #include "form_support.h"
@@ -29,39 +28,17 @@ std::unique_ptr<FMServer>& slot()
 
 const QString ConnectTitle = u"Anmeldung an Caché"_s;
 
-void label(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height,
-           bool sizedToText = false)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(forms::twipsRect(left, top, width, height));
-    if (sizedToText)
-        l->adjustSize();
-}
-
-QLineEdit* box(QWidget* parent, const char* name, const QString& text, int left, int top, int width,
+// Locked at first, on the button-face colour.
+QLineEdit* box(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
                int height)
 {
-    auto* b = new QLineEdit(text, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(forms::twipsRect(left, top, width, height));
+    QLineEdit* b = addTextBox(parent, name, left, top, width, height);
+    b->setText(text);
     b->setEnabled(false);
-    b->setValidator(new AnsiValidator(b));
     QPalette palette = b->palette();
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Button));
     b->setPalette(palette);
-    return b;
-}
-
-QPushButton* button(QWidget* parent, const QString& name, const QString& text, const QIcon& icon, int left,
-                    int top, int width, int height)
-{
-    auto* b = new QPushButton(icon, text, parent);
-    b->setObjectName(name);
-    b->setGeometry(forms::twipsRect(left, top, width, height));
-    b->setIconSize(QSize(16, 16));
-    b->setAutoDefault(false);
     return b;
 }
 
@@ -93,20 +70,20 @@ FMServer::FMServer() : QDialog(nullptr, Qt::Dialog | Qt::WindowMinMaxButtonsHint
     setWindowIcon(pictures::programIcon());
     resize(forms::twipsToPixelsX(3720), forms::twipsToPixelsY(1815));
 
-    label(this, "Label4", u"ServerIP:"_s, 360, 165, 615, 255);
-    m_address = box(this, "BSERVERIP", session::siteDefaultServer(), 1080, 120, 1455, 285);
-    label(this, "Label6", u"Port:"_s, 2640, 165, 615, 255);
-    m_port = box(this, "BPORT", u"1973"_s, 3120, 120, 495, 285);
-    label(this, "Label1", u"Firma:"_s, 600, 525, 495, 255);
-    m_company = box(this, "BFIRMA", u"1"_s, 1080, 480, 375, 285);
-    label(this, "Label2", u"Filiale:"_s, 1680, 525, 495, 255);
-    m_branch = box(this, "BFIL", u"0"_s, 2160, 480, 375, 285);
-    label(this, "Label3", u"Namespace:"_s, 120, 885, 900, 195, true);
-    m_namespace = box(this, "BNAMESPACE", u"VELDOR"_s, 1080, 840, 1455, 285);
-    m_edit = button(this, u"BUEdit"_s, u"Ändern"_s, pictures::buttonEdit(), 120, 1320, 1695, 375);
+    addLabel(this, u"Label4"_s, u"ServerIP:"_s, 360, 165, 615, 255, false);
+    m_address = box(this, u"BSERVERIP"_s, session::siteDefaultServer(), 1080, 120, 1455, 285);
+    addLabel(this, u"Label6"_s, u"Port:"_s, 2640, 165, 615, 255, false);
+    m_port = box(this, u"BPORT"_s, u"1973"_s, 3120, 120, 495, 285);
+    addLabel(this, u"Label1"_s, u"Firma:"_s, 600, 525, 495, 255, false);
+    m_company = box(this, u"BFIRMA"_s, u"1"_s, 1080, 480, 375, 285);
+    addLabel(this, u"Label2"_s, u"Filiale:"_s, 1680, 525, 495, 255, false);
+    m_branch = box(this, u"BFIL"_s, u"0"_s, 2160, 480, 375, 285);
+    addLabel(this, u"Label3"_s, u"Namespace:"_s, 120, 885, 900, 195, true);
+    m_namespace = box(this, u"BNAMESPACE"_s, u"VELDOR"_s, 1080, 840, 1455, 285);
+    m_edit = addPushButton(this, u"BUEdit"_s, u"Ändern"_s, pictures::buttonEdit(), 120, 1320, 1695, 375);
     m_edit->setCheckable(true);
     m_edit->setChecked(true); // latched: locked
-    m_back = button(this, u"BUZurück"_s, u"Zurück"_s, pictures::buttonBack(), 1920, 1320, 1695, 375);
+    m_back = addPushButton(this, u"BUZurück"_s, u"Zurück"_s, pictures::buttonBack(), 1920, 1320, 1695, 375);
     m_back->setDefault(true);
 
     setTabOrder(m_edit, m_address);

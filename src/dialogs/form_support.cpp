@@ -1,6 +1,8 @@
 #include "form_support.h"
 
+#include "ansi_validator.h"
 #include "error_handling.h"
+#include "twips.h"
 
 #include <QCoreApplication>
 #include <QScreen>
@@ -43,6 +45,37 @@ void setOwner(QWidget& window, QWidget* owner)
     QRect frame = window.frameGeometry();
     frame.moveCenter(area.center());
     window.move(frame.topLeft());
+}
+
+QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
+                 int height, bool sizedToText)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(forms::twipsRect(left, top, width, height));
+    if (sizedToText)
+        label->adjustSize();
+    return label;
+}
+
+QLineEdit* addTextBox(QWidget* parent, const QString& name, int left, int top, int width, int height)
+{
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setGeometry(forms::twipsRect(left, top, width, height));
+    box->setValidator(new AnsiValidator(box));
+    return box;
+}
+
+QPushButton* addPushButton(QWidget* parent, const QString& name, const QString& text, const QIcon& icon,
+                           int left, int top, int width, int height)
+{
+    auto* button = new QPushButton(icon, text, parent);
+    button->setObjectName(name);
+    button->setGeometry(forms::twipsRect(left, top, width, height));
+    button->setIconSize(QSize(16, 16));
+    button->setAutoDefault(false);
+    return button;
 }
 
 void destroyWithApplication(std::function<void()> destroy)

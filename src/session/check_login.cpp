@@ -37,11 +37,6 @@ template <typename Step> void protectedStep(const QString& operation, Step&& ste
     }
 }
 
-QString text(const objfactory::Value& value)
-{
-    return ValueText(value);
-}
-
 // A value without any (null) never equals the expected text, so it rejects.
 bool differs(const objfactory::Value& value, const QString& expected)
 {
@@ -68,23 +63,25 @@ bool verify()
         reject();
         return false;
     }
-    s.UserIdent = s.UserCode + u'|' + text(user.call(u"PNAMELogicalToODBC"_s, user.property(u"PNAME"_s)));
-    s.UserDisplayName = text(user.call(u"PNAMELogicalToODBC"_s, user.property(u"PNAME"_s)));
-    const QString departmentNo = text(user.property(u"ABTNR"_s));
-    s.UserDW = text(user.property(u"DW"_s));
-    s.UserBerGrp = text(user.property(u"BERGRP"_s));
+    s.UserIdent =
+        s.UserCode + u'|' + ValueText(user.call(u"PNAMELogicalToODBC"_s, user.property(u"PNAME"_s)));
+    s.UserDisplayName = ValueText(user.call(u"PNAMELogicalToODBC"_s, user.property(u"PNAME"_s)));
+    const QString departmentNo = ValueText(user.property(u"ABTNR"_s));
+    s.UserDW = ValueText(user.property(u"DW"_s));
+    s.UserBerGrp = ValueText(user.property(u"BERGRP"_s));
 
     protectedStep(u"Abteilungsermittlung"_s, [&] {
         objfactory::ServerObject department =
             server.OpenId(u"VD.ParPersAbt"_s, s.CompanyNo + u"||"_s + departmentNo);
-        s.DepartmentName = text(department.call(u"ABTBEZlogicaltoodbc"_s, department.property(u"abtbez"_s)));
+        s.DepartmentName =
+            ValueText(department.call(u"ABTBEZlogicaltoodbc"_s, department.property(u"abtbez"_s)));
         CloseServerObject(department);
     });
     protectedStep(u"PersBasis Nummern"_s, [&] {
         objfactory::ServerObject person =
-            server.OpenId(u"VD.PersBasis"_s, s.CompanyNo + u"||"_s + text(user.property(u"PNR"_s)));
-        s.UserFax = text(person.property(u"FAX"_s));
-        s.UserEmail = text(person.call(u"EMAILLogicalToodbc"_s, person.property(u"email"_s)));
+            server.OpenId(u"VD.PersBasis"_s, s.CompanyNo + u"||"_s + ValueText(user.property(u"PNR"_s)));
+        s.UserFax = ValueText(person.property(u"FAX"_s));
+        s.UserEmail = ValueText(person.call(u"EMAILLogicalToodbc"_s, person.property(u"email"_s)));
         CloseServerObject(person);
         CloseServerObject(user);
     });
