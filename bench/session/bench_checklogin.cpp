@@ -2,7 +2,7 @@
 // calls made bare through the client (no settings store, no dialogs, no session bookkeeping).
 #include "check_login.h"
 #include "factory.h"
-#include "install.h"
+#include "program_windows.h"
 #include "registry_api.h"
 #include "server_process.h"
 #include "session_settings.h"
@@ -78,7 +78,7 @@ int main(int argc, char** argv)
     store("Port", QString::number(server.port()));
     store("Name", u"K17"_s);
     store("Passwort", session::ScramblePassword(u"geheim"_s));
-    dialogs::installSessionWindows();
+    dialogs::windows::install();
 
     std::vector<double> login;
     for (int i = 0; i < runs + 20; ++i) {

@@ -12,9 +12,9 @@
 #include "frm_programmverlauf.h"
 #include "key_table.h"
 #include "loaded_windows.h"
-#include "main_window.h"
 #include "mouse_pointer.h"
 #include "pictures.h"
+#include "program_windows.h"
 #include "server_access.h"
 #include "server_error.h"
 #include "session_settings.h"
@@ -25,6 +25,8 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMenuBar>
+
+#include <type_traits>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -38,6 +40,8 @@ template <typename T> T* control(QWidget* parent, const char* name, int left, in
     auto* widget = new T(parent);
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(forms::twipsRect(left, top, width, height));
+    if constexpr (std::is_same_v<T, QPushButton>)
+        widget->setAutoDefault(true); // Enter presses the focused button, as Space does
     return widget;
 }
 
@@ -61,7 +65,6 @@ FMStart::FMStart(QString commandLine) : m_commandLine(std::move(commandLine))
     resize(forms::twipsToPixelsX(9420), forms::twipsToPixelsY(6180) + menuBar()->sizeHint().height());
     qApp->installEventFilter(this);
     connect(&m_recordset, &ado::Recordset::moveComplete, this, [this] { adoPrimaryRS_MoveComplete(); });
-    dialogs::setMainWindow(this);
     forms::registerWindow(this, [this] { unload(); });
 }
 
@@ -105,6 +108,8 @@ void FMStart::buildControls()
     QFont gridFont(u"MS Sans Serif"_s);
     gridFont.setPointSizeF(8.25);
     m_grid->setFont(gridFont);
+    // A click into any column of a row looks up that row's article.
+    m_grid->setSelectedTextField(u"num_artikel"_s);
 
     m_buttons = control<QFrame>(client, "picButtons", 0, 5580, 9420, PanelHeight);
     m_refresh = control<QPushButton>(m_buttons, "cmdRefresh", 1213, 0, 1095, 300);
@@ -351,8 +356,9 @@ bool FMStart::eventFilter(QObject* watched, QEvent* event)
 {
     // The window sees its keys ahead of its controls (the grid always has the focus otherwise), and
     // a key it acted on goes no further, so the grid does not move a second time.
+    // Keys for the menu bar in keyboard mode (it has the focus then) are the menu's, not the list's.
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this) {
+        static_cast<QWidget*>(watched)->window() == this && !qobject_cast<QMenuBar*>(watched)) {
         const auto* key = static_cast<QKeyEvent*>(event);
         bool handled = false;
         dialogs::handler([&] { handled = Form_KeyDown(key->key(), shiftState(key->modifiers())); });
@@ -363,7 +369,7 @@ bool FMStart::eventFilter(QObject* watched, QEvent* event)
 
 void FMStart::mLogin_Click()
 {
-    dialogs::FMPass::instance().showOwnedBy(this);
+    dialogs::windows::fmPass().showOwnedBy(this);
 }
 
 void FMStart::Beenden_Click()
@@ -373,12 +379,12 @@ void FMStart::Beenden_Click()
 
 void FMStart::HilfeUeber_Click()
 {
-    frmAbout::showAbout();
+    dialogs::windows::about().showOwnedBy(this);
 }
 
 void FMStart::mProgrammverlauf_Click()
 {
-    frmProgrammverlauf::instance().showOwnedBy(this);
+    dialogs::windows::programmverlauf().showOwnedBy(this);
 }
 
 } // namespace app

@@ -1,22 +1,33 @@
+#include "command_line.h"
 #include "error_handling.h"
 #include "fm_start.h"
-#include "install.h"
 #include "pictures.h"
+#include "program_windows.h"
 
 #include <QApplication>
+#include <QScopeGuard>
+
+#include <memory>
 
 using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    // The arguments are the program's own: taken before the toolkit could remove what it reads as its
+    // options ("-reverse", "-style X", ...), which keep working through its environment variables.
+    const QString commandLine = session::ProgramCommandLine(argc, argv);
+    int toolkitArgc = 1;
+    QApplication app(toolkitArgc, argv);
     QApplication::setApplicationName(u"Plenvaro"_s);
     QApplication::setApplicationVersion(QStringLiteral(PLENVARO_VERSION));
     QApplication::setWindowIcon(pictures::programIcon());
-    dialogs::installSessionWindows();
+    dialogs::windows::install();
+    const auto destroyWindows = qScopeGuard([] { dialogs::windows::destroyAll(); });
 
     // Loading the main window is the program's start; an error in it ends the program.
-    app::FMStart window(app.arguments().mid(1).join(u' '));
+    auto owned = std::make_unique<app::FMStart>(commandLine);
+    app::FMStart& window = *owned;
+    dialogs::windows::adoptMainWindow(std::move(owned));
     forms::runUnhandled([&] { window.Form_Load(); });
     window.show();
     return QApplication::exec();

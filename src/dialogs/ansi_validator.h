@@ -1,11 +1,19 @@
 #pragma once
 
+#include <QString>
 #include <QValidator>
 
 namespace dialogs {
 
-// Refuses characters the settings store cannot keep (it stores Windows-1252 text), so nothing
-// typed is ever saved mangled.
+// True when the settings store keeps text exactly as typed: Windows-1252 characters, no control
+// characters (one of them would scramble to a zero byte and cut the stored password short).
+bool isStorableText(const QString& text);
+
+// Capital letters where the capital is one Windows-1252 character; anything else stays as typed
+// ("µ" and "ƒ", whose capitals lie outside the code page, and "ß", whose capital is two letters).
+QString upperWithinAnsi(const QString& text);
+
+// Refuses typed or pasted text the settings store cannot keep, so nothing is ever saved mangled.
 class AnsiValidator final : public QValidator
 {
     Q_OBJECT

@@ -1,13 +1,16 @@
 #include "fm_pass.h"
 
+#include "ansi_validator.h"
 #include "check_login.h"
 #include "connect_server.h"
 #include "do_events.h"
+#include "error.h"
+#include "error_handling.h"
 #include "fm_server.h"
 #include "form_support.h"
 #include "loaded_windows.h"
-#include "main_window.h"
 #include "pictures.h"
+#include "program_windows.h"
 #include "server_access.h"
 #include "session_settings.h"
 #include "settings_store.h"
@@ -17,18 +20,13 @@
 #include <QCloseEvent>
 #include <QFocusEvent>
 
-#include <memory>
+#include <utility>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace dialogs {
 namespace {
-
-std::unique_ptr<FMPass>& slot()
-{
-    static std::unique_ptr<FMPass> instance;
-    return instance;
-}
 
 void save(const char* key, const QString& value)
 {
@@ -44,25 +42,6 @@ QLineEdit* box(QWidget* parent, const QString& name, int left, int top, int widt
 }
 
 } // namespace
-
-FMPass& FMPass::instance()
-{
-    if (!slot()) {
-        slot().reset(new FMPass);
-        destroyWithApplication([] { slot().reset(); });
-    }
-    return *slot();
-}
-
-bool FMPass::exists()
-{
-    return slot() != nullptr;
-}
-
-void FMPass::destroyForTests()
-{
-    slot().reset();
-}
 
 FMPass::FMPass()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -120,21 +99,35 @@ void FMPass::showOwnedBy(QWidget* owner)
 
 void FMPass::Sichern()
 {
-    FMServer& server = FMServer::instance();
-    save("Firma", server.BFIRMA().text());
-    save("Filiale", server.BFIL().text());
-    save("Name", BUSER().text());
-    if (!session::Session().LoginServerError)
-        save("Passwort", session::ScramblePassword(BPASSWORT().text()));
-    save("Server", server.BSERVERIP().text());
-    save("Port", server.BPORT().text());
-    save("Namespace", server.BNAMESPACE().text());
+    FMServer& server = windows::fmServer();
+    const bool withPassword = !session::Session().LoginServerError;
+    const std::vector<std::pair<const char*, QString>> values{{"Firma", server.BFIRMA().text()},
+                                                              {"Filiale", server.BFIL().text()},
+                                                              {"Name", BUSER().text()},
+                                                              {"Passwort", BPASSWORT().text()},
+                                                              {"Server", server.BSERVERIP().text()},
+                                                              {"Port", server.BPORT().text()},
+                                                              {"Namespace", server.BNAMESPACE().text()}};
+    // All or nothing: every value is checked before the first is written.
+    for (const auto& [key, value] : values) {
+        if (!isStorableText(value))
+            throw forms::Error(5, u"Die Einstellungen wurden nicht gespeichert: \"%1\" enthält ein Zeichen, "
+                                  u"das nicht gespeichert werden kann."_s.arg(QLatin1StringView(key)));
+    }
+    for (const auto& [key, value] : values) {
+        if (qstrcmp(key, "Passwort") != 0)
+            save(key, value);
+        else if (withPassword)
+            save(key, session::ScramblePassword(value));
+    }
 }
 
 void FMPass::BUSpeich_Click()
 {
-    Sichern();
-    QWidget* main = mainWindow();
+    // Nothing saved: the dialog stays open for the user to correct the entry.
+    if (!forms::runReported([this] { Sichern(); }, forms::Icon::Exclamation))
+        return;
+    QWidget* main = windows::mainWindow();
     if (main && main->isVisible()) {
         session::DisconnectServer();
         session::CheckLogin();
@@ -148,7 +141,7 @@ void FMPass::BUSpeich_Click()
 
 void FMPass::BUServer_Click()
 {
-    FMServer::instance().showModalOwnedBy(this);
+    windows::fmServer().showModalOwnedBy(this);
 }
 
 void FMPass::BUAusst_Click()
@@ -164,7 +157,7 @@ void FMPass::BUSER_GotFocus()
 
 void FMPass::BUSER_LostFocus()
 {
-    m_user->setText(m_user->text().toUpper());
+    m_user->setText(upperWithinAnsi(m_user->text()));
 }
 
 void FMPass::BPASSWORT_GotFocus()

@@ -10,17 +10,15 @@
 namespace dialogs {
 
 // The login dialog: personnel code and password of the merchandise-management system.
-// One instance per process, created on first touch, afterwards only shown and hidden.
+// One instance per process (dialogs::windows), created on first touch, afterwards only shown and hidden.
 class FMPass final : public QDialog, public session::LoginDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FMPass)
 
 public:
-    static FMPass& instance();
+    FMPass();
     ~FMPass() override;
-    static bool exists();
-    static void destroyForTests();
 
     QWidget& form() override { return *this; }
     QLineEdit& BUSER() override { return *m_user; }
@@ -30,7 +28,8 @@ public:
 
     // Modeless, owned by the main window: a new login during the run.
     void showOwnedBy(QWidget* owner);
-    // Saves the seven connection settings.
+    // Saves the seven connection settings, all or none: a value the store cannot keep raises an error
+    // before anything is written.
     void Sichern();
 
     void BUSpeich_Click();
@@ -43,8 +42,6 @@ protected:
     void reject() override;
 
 private:
-    FMPass();
-
     void BUSER_GotFocus();
     void BUSER_LostFocus();
     void BPASSWORT_GotFocus();

@@ -1,12 +1,14 @@
 #include "fm_server.h"
 
 #include "connect_server.h"
+#include "error_handling.h"
 #include "fm_pass.h"
 #include "form_support.h"
 #include "loaded_windows.h"
 #include "login_settings.h"
 #include "msgbox.h"
 #include "pictures.h"
+#include "program_windows.h"
 #include "server_access.h"
 #include "session_settings.h"
 #include "twips.h"
@@ -19,12 +21,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace dialogs {
 namespace {
-
-std::unique_ptr<FMServer>& slot()
-{
-    static std::unique_ptr<FMServer> instance;
-    return instance;
-}
 
 const QString ConnectTitle = u"Anmeldung an Caché"_s;
 
@@ -43,25 +39,6 @@ QLineEdit* box(QWidget* parent, const QString& name, const QString& text, int le
 }
 
 } // namespace
-
-FMServer& FMServer::instance()
-{
-    if (!slot()) {
-        slot().reset(new FMServer);
-        destroyWithApplication([] { slot().reset(); });
-    }
-    return *slot();
-}
-
-bool FMServer::exists()
-{
-    return slot() != nullptr;
-}
-
-void FMServer::destroyForTests()
-{
-    slot().reset();
-}
 
 FMServer::FMServer() : QDialog(nullptr, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
 {
@@ -125,8 +102,9 @@ void FMServer::BUEdit_Click()
             forms::Button::Yes) {
             session::EndServerAccess(false);
             session::DisconnectServer();
-            FMPass::instance().Sichern();
-            session::LoadSettings();
+            // Nothing saved: the edits stay in the boxes instead of being overwritten by the store's values.
+            if (forms::runReported([] { windows::fmPass().Sichern(); }, forms::Icon::Exclamation))
+                session::LoadSettings();
         }
     } else {
         if (forms::MsgBox(u"Änderungen erlauben?"_s, forms::Buttons::YesNo, forms::Icon::None,

@@ -11,17 +11,16 @@
 namespace dialogs {
 
 // The server settings dialog: the five connection settings, locked until editing is allowed.
-// It also hosts the idle disconnect timer. One instance, created on first touch, never destroyed.
+// It also hosts the idle disconnect timer. One instance per process (dialogs::windows), created on
+// first touch, afterwards only shown and hidden.
 class FMServer final : public QDialog, public session::ServerDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FMServer)
 
 public:
-    static FMServer& instance();
+    FMServer();
     ~FMServer() override;
-    static bool exists();
-    static void destroyForTests();
 
     QWidget& form() override { return *this; }
     QLineEdit& BFIRMA() override { return *m_company; }
@@ -45,7 +44,6 @@ protected:
     void reject() override {} // no cancel button: Esc does nothing
 
 private:
-    FMServer();
     void setBoxesEnabled(bool enabled);
 
     QLineEdit* m_address;

@@ -11,24 +11,6 @@
 #include <vector>
 
 namespace dialogs {
-namespace {
-
-std::vector<std::function<void()>>& destroyers()
-{
-    static std::vector<std::function<void()>> list;
-    return list;
-}
-
-void destroyAll()
-{
-    auto list = std::move(destroyers());
-    destroyers().clear();
-    for (auto it = list.rbegin(); it != list.rend(); ++it)
-        (*it)();
-}
-
-} // namespace
-
 void handler(const std::function<void()>& body)
 {
     forms::runUnhandled(body);
@@ -74,15 +56,8 @@ QPushButton* addPushButton(QWidget* parent, const QString& name, const QString& 
     button->setObjectName(name);
     button->setGeometry(forms::twipsRect(left, top, width, height));
     button->setIconSize(QSize(16, 16));
-    button->setAutoDefault(false);
+    button->setAutoDefault(true); // Enter presses the focused button; elsewhere the default one
     return button;
-}
-
-void destroyWithApplication(std::function<void()> destroy)
-{
-    if (destroyers().empty())
-        qAddPostRoutine(destroyAll);
-    destroyers().push_back(std::move(destroy));
 }
 
 } // namespace dialogs

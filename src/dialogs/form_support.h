@@ -17,10 +17,6 @@ void handler(const std::function<void()>& body);
 // Makes owner (or nobody) the owner of a top-level window and centres it on the owner (or screen).
 void setOwner(QWidget& window, QWidget* owner);
 
-// Every window of the program is created once and destroyed with the application object, before
-// Qt's own teardown; call this from each window's instance function.
-void destroyWithApplication(std::function<void()> destroy);
-
 // Controls placed as laid out, in twips (left, top, width, height), named by their control names.
 QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
                  int height, bool sizedToText);

@@ -44,18 +44,6 @@ constexpr REGSAM SysInfoKeyAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE
 static_assert(SysInfoKeyAccess == 0x2003Fu);
 constexpr DWORD ValueBufferSize = 1024;
 
-QPointer<frmAbout>& shared()
-{
-    static QPointer<frmAbout> about;
-    return about;
-}
-
-void forget(const frmAbout* about)
-{
-    if (shared() == about)
-        shared() = nullptr;
-}
-
 frmAbout::UrlOpener& urlOpener()
 {
     static frmAbout::UrlOpener opener;
@@ -192,32 +180,23 @@ frmAbout::frmAbout()
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    // Owned by the loaded-window list (unloading deletes it) and, if never unloaded, by the end of the
-    // event loop.
-    forms::registerWindow(this, [this] { forget(this); });
-    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &QObject::deleteLater);
+    // Unloading deletes it (WA_DeleteOnClose); a box never unloaded goes with the program's windows.
+    forms::registerWindow(this);
 
     Form_Load();
 }
 
-frmAbout& frmAbout::showAbout()
+void frmAbout::showOwnedBy(QWidget* owner)
 {
-    QPointer<frmAbout>& about = shared();
-    if (!about.isNull() && !forms::isLoaded(about)) {
-        about->deleteLater();
-        about = nullptr;
+    QWidget* const ownerWindow = owner != nullptr ? owner->window() : nullptr;
+    if (parentWidget() != ownerWindow) {
+        setParent(ownerWindow, windowFlags()); // stays a window of its own, now kept above the owner
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
     }
-    if (about.isNull())
-        about = new frmAbout;
-    about->show();
-    about->raise();
-    about->activateWindow();
-    return *about;
-}
-
-frmAbout* frmAbout::current()
-{
-    return shared().data();
+    show();
+    raise();
+    activateWindow();
 }
 
 void frmAbout::setUrlOpener(UrlOpener opener)
@@ -238,7 +217,6 @@ void frmAbout::cmdOK_Click()
 {
     // A box that is no longer listed (tests forget the list) goes all the same.
     if (!forms::unloadWindow(this)) {
-        forget(this);
         hide();
         deleteLater();
     }

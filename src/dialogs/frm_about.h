@@ -11,17 +11,19 @@ class QLabel;
 class QUrl;
 
 // The about box: program name, version, description and maker, and a button that starts the system
-// information tool. Modeless and without owner; closing it unloads it, so every opening loads it afresh.
+// information tool. Modeless, owned by the main window so that it stays above it and gets the focus
+// back from its own messages; closing it unloads it, so every opening loads it afresh
+// (dialogs::windows).
 class frmAbout final : public QDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(frmAbout)
 
 public:
-    // Shows the about box, loading it first unless it is open already.
-    static frmAbout& showAbout();
-    // The loaded about box, or null.
-    static frmAbout* current();
+    frmAbout();
+
+    // Shows the box modeless, kept above its owner's window (null: no owner).
+    void showOwnedBy(QWidget* owner);
 
     // Opens a hyperlink's address. Empty restores the default, the desktop's handler.
     using UrlOpener = std::function<bool(const QUrl&)>;
@@ -39,8 +41,6 @@ public:
     void reject() override;
 
 private:
-    frmAbout();
-
     void Form_Load();
     void cmdOK_Click();
     void cmdSysInfo_Click();

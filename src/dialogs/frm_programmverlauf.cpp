@@ -24,12 +24,6 @@ namespace {
 // proportions of the list's width.
 constexpr std::array<int, 3> StoredColumnWidths{175, 275, 595};
 
-QPointer<frmProgrammverlauf>& current()
-{
-    static QPointer<frmProgrammverlauf> window;
-    return window;
-}
-
 } // namespace
 
 frmProgrammverlauf::frmProgrammverlauf()
@@ -62,30 +56,7 @@ frmProgrammverlauf::frmProgrammverlauf()
                                   available * StoredColumnWidths[static_cast<std::size_t>(column)] / total);
     m_verlauf->header()->setStretchLastSection(true);
     m_verlauf->setFocus();
-}
-
-frmProgrammverlauf& frmProgrammverlauf::instance()
-{
-    QPointer<frmProgrammverlauf>& window = current();
-    // Once unloaded, the old window is on its way out; the program gets a new one.
-    if (!window.isNull() && !forms::isLoaded(window)) {
-        window->deleteLater();
-        window = nullptr;
-    }
-    if (window.isNull()) {
-        window = new frmProgrammverlauf;
-        // Owned by the loaded-window list (unloading deletes it) and, if never unloaded, by the end of
-        // the event loop.
-        forms::registerWindow(window);
-        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, window,
-                         &QObject::deleteLater);
-    }
-    return *window;
-}
-
-void frmProgrammverlauf::resetForTests()
-{
-    delete current().data();
+    forms::registerWindow(this);
 }
 
 void frmProgrammverlauf::StatusText(const QString& Programmteil, const QString& Text,

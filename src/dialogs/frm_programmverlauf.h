@@ -16,10 +16,8 @@ class frmProgrammverlauf final : public QWidget
 public:
     static constexpr int MaxRows = 100;
 
-    // The window, loaded (hidden) on first use.
-    static frmProgrammverlauf& instance();
-    // Deletes the window, so the next instance() starts with an empty log. For tests.
-    static void resetForTests();
+    // Made (hidden) by dialogs::windows on first use.
+    frmProgrammverlauf();
 
     // Adds an entry as the top row; the window may be hidden. A ";" inside an argument moves the rest of
     // the entry one column on.
@@ -32,7 +30,5 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    frmProgrammverlauf();
-
     QTreeWidget* m_verlauf;
 };

@@ -16,12 +16,14 @@ namespace {
 const QString ConnectTitle = u"Anmeldung an Caché"_s;
 constexpr int Attempts = 3;
 
-bool attemptConnection()
+bool attemptConnection(int attempt)
 {
     SessionSettings& s = Session();
     s.Connection = std::make_unique<objfactory::Factory>();
-    // The settings dialog between attempts may have saved another address or port.
-    BuildConnectString();
+    // The settings dialog between attempts may have saved another address or port. The first
+    // attempt goes where the login went, so a reconnect after the idle close never changes server.
+    if (attempt > 1)
+        BuildConnectString();
     return s.Connection->Connect(s.ConnectString) && s.Connection->IsConnected();
 }
 
@@ -75,7 +77,7 @@ void ConnectServer()
         // No connection object yet: connect.
     }
     for (int attempt = 1; attempt <= Attempts; ++attempt) {
-        if (attemptConnection())
+        if (attemptConnection(attempt))
             break;
         if (attempt == Attempts) {
             giveUp();

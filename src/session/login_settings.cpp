@@ -28,19 +28,12 @@ void fillDialogs()
     FMPass().BUSER().setText(s.UserCode);
 }
 
-bool isNumeric(const QString& text)
-{
-    bool ok = false;
-    text.trimmed().toDouble(&ok);
-    return ok;
-}
-
 } // namespace
 
 bool CommandLineSupplies()
 {
     const SessionSettings& s = Session();
-    return !s.CommandLine.isEmpty() && !s.CommandLineRefused && isNumeric(GetPiece(s.CommandLine, u" "_s, 1));
+    return !s.CommandLine.isEmpty() && !s.CommandLineRefused && IsNumeric(GetPiece(s.CommandLine, u" "_s, 1));
 }
 
 namespace {

@@ -7,10 +7,10 @@
 #include "fm_start.h"
 #include "frm_about.h"
 #include "frm_programmverlauf.h"
-#include "install.h"
 #include "loaded_windows.h"
 #include "modal_driver.h"
 #include "msgbox.h"
+#include "program_windows.h"
 #include "registry_api.h"
 #include "server_process.h"
 #include "session_settings.h"
@@ -52,6 +52,15 @@ void storeSetting(const char* key, const QString& value)
     session::SaveSetting(u"Cache Login"_s, u"Login"_s, QString::fromLatin1(key), value);
 }
 
+// Made as the program makes it: held with the program's other windows.
+app::FMStart& adopt(const QString& commandLine)
+{
+    auto owned = std::make_unique<app::FMStart>(commandLine);
+    app::FMStart& window = *owned;
+    dialogs::windows::adoptMainWindow(std::move(owned));
+    return window;
+}
+
 // Everything one main window needs: articles, a server, a settings store, fresh windows.
 class Environment
 {
@@ -63,9 +72,9 @@ public:
         forms::MessageBoxes::setFailIfUnanswered(true);
         forms::setEndProgramHandler([](int code) { throw forms::ProgramEnded(code); });
         session::resetSession();
-        dialogs::destroySessionWindowsForTests();
-        dialogs::installSessionWindows();
-        frmProgrammverlauf::resetForTests();
+        dialogs::windows::destroyAll();
+        dialogs::windows::install();
+        dialogs::windows::destroyAll();
         qputenv("PLENVARO_REGISTRY", store.filePath(u"registry.sqlite3"_s).toUtf8());
         plenvaroRegistryReset();
         if (!server.start(testsupport::ServerProcess::standardData()))
@@ -75,9 +84,8 @@ public:
 
     ~Environment()
     {
-        window.reset();
-        dialogs::destroySessionWindowsForTests();
-        frmProgrammverlauf::resetForTests();
+        dialogs::windows::destroyAll();
+        dialogs::windows::destroyAll();
         session::resetSession();
         plenvaroRegistryReset();
         forms::resetForTests();
@@ -92,7 +100,7 @@ public:
 
     app::FMStart& start(const QString& commandLine)
     {
-        window = std::make_unique<app::FMStart>(commandLine);
+        window = &adopt(commandLine);
         window->Form_Load();
         window->show();
         return *window;
@@ -112,7 +120,7 @@ public:
 
     QTemporaryDir store;
     testsupport::ServerProcess server;
-    std::unique_ptr<app::FMStart> window;
+    app::FMStart* window = nullptr; // held by dialogs::windows
 };
 
 class MainWindowTest : public ::testing::Test
@@ -335,11 +343,12 @@ TEST_F(MainWindowTest, EscapeAndBeendenEndTheProgramAndUnloadEveryWindow)
     app::FMStart& fm = env.start();
     fm.HilfeUeber_Click();
     fm.mProgrammverlauf_Click();
-    ASSERT_NE(frmAbout::current(), nullptr);
+    ASSERT_NE(dialogs::windows::existingAbout(), nullptr);
     EXPECT_TRUE(endsTheProgram([&] { fm.Form_KeyDown(Qt::Key_Escape, 0); }));
     EXPECT_TRUE(forms::loadedWindows().isEmpty() || !fm.isVisible());
     EXPECT_FALSE(fm.isVisible());
-    EXPECT_TRUE(frmAbout::current() == nullptr || !frmAbout::current()->isVisible());
+    EXPECT_TRUE(dialogs::windows::existingAbout() == nullptr ||
+                !dialogs::windows::existingAbout()->isVisible());
     EXPECT_TRUE(env.server.waitForLog(u"closed (licences in use 0 of 5)"_s)) << "the session was ended";
     EXPECT_TRUE(forms::MessageBoxes::log().isEmpty()) << "no question asked";
 }
@@ -385,7 +394,7 @@ TEST_F(MainWindowTest, ANewLoginFromTheMenuRetitlesTheWindow)
     storeSetting("Passwort", session::ScramblePassword(u"geheim"_s));
     app::FMStart& fm = env.start(QString());
     fm.mLogin_Click();
-    dialogs::FMPass& pass = dialogs::FMPass::instance();
+    dialogs::FMPass& pass = dialogs::windows::fmPass();
     ASSERT_TRUE(pass.isVisible());
     pass.BUSER().setText(u"K21"_s);
     pass.BPASSWORT().setText(u"kasse"_s);
@@ -419,8 +428,8 @@ TEST_F(MainWindowTest, TheCloseBoxEndsTheProgramInAChildProcess)
 // The children: the program as it runs for a user, ended for real.
 int childScenario(const QString& name)
 {
-    dialogs::installSessionWindows();
-    app::FMStart fm(QString::fromUtf8(qgetenv("PLENVARO_APP_TEST_LOGIN")));
+    dialogs::windows::install();
+    app::FMStart& fm = adopt(QString::fromUtf8(qgetenv("PLENVARO_APP_TEST_LOGIN")));
     if (name == u"nodsn"_s) {
         forms::MessageBoxes::queueAnswer(Button::Ok);
         forms::setEndProgramHandler([](int code) {

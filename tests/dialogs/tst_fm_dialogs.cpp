@@ -1,15 +1,21 @@
+#include "ansi_validator.h"
+#include "error.h"
 #include "fm_pass.h"
 #include "fm_server.h"
-#include "install.h"
 #include "msgbox.h"
+#include "program_windows.h"
 #include "registry_api.h"
 #include "session_settings.h"
+#include "settings_store.h"
 #include "test_reset.h"
+#include "text_routines.h"
 #include "twips.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,6 +38,11 @@ QList<QString> tabChain(QWidget& first, int length)
     return names;
 }
 
+QString stored(const char* key)
+{
+    return session::GetSetting(u"Cache Login"_s, u"Login"_s, QString::fromLatin1(key), u"<absent>"_s);
+}
+
 } // namespace
 
 class FmDialogsTest : public QObject
@@ -43,16 +54,16 @@ private Q_SLOTS:
     {
         forms::resetForTests();
         session::resetSession();
-        dialogs::destroySessionWindowsForTests();
-        dialogs::installSessionWindows();
+        dialogs::windows::destroyAll();
+        dialogs::windows::install();
         qputenv("PLENVARO_REGISTRY", store.filePath(u"registry.sqlite3"_s).toUtf8());
         plenvaroRegistryReset();
     }
-    void cleanup() { dialogs::destroySessionWindowsForTests(); }
+    void cleanup() { dialogs::windows::destroyAll(); }
 
     void loginDialogLooksAsLaidOut()
     {
-        FMPass& pass = FMPass::instance();
+        FMPass& pass = dialogs::windows::fmPass();
         QCOMPARE(pass.windowTitle(), u"VELDOR Benutzeranmeldung"_s);
         QCOMPARE(pass.size(), QSize(forms::twipsToPixelsX(3975), forms::twipsToPixelsY(1410)));
         QCOMPARE(pass.minimumSize(), pass.maximumSize());
@@ -75,7 +86,7 @@ private Q_SLOTS:
 
     void loginDialogBoxesBehave()
     {
-        FMPass& pass = FMPass::instance();
+        FMPass& pass = dialogs::windows::fmPass();
         pass.show();
         QVERIFY(QTest::qWaitForWindowExposed(&pass));
         pass.BUSER().setText(u"k17"_s);
@@ -95,13 +106,13 @@ private Q_SLOTS:
         QCloseEvent closeBox;
         QApplication::sendEvent(&pass, &closeBox);
         QVERIFY(!pass.isVisible());
-        QVERIFY(FMPass::exists()); // the close box only hides
+        QVERIFY(dialogs::windows::existingFmPass() != nullptr); // the close box only hides
         QCOMPARE(pass.BUSER().text(), u"K17"_s);
     }
 
     void serverDialogLooksAsLaidOut()
     {
-        FMServer& server = FMServer::instance();
+        FMServer& server = dialogs::windows::fmServer();
         QCOMPARE(server.windowTitle(), u"VELDOR Server"_s);
         QCOMPARE(server.size(), QSize(forms::twipsToPixelsX(3720), forms::twipsToPixelsY(1815)));
         QVERIFY(server.windowFlags() & Qt::WindowMinMaxButtonsHint);
@@ -126,7 +137,7 @@ private Q_SLOTS:
 
     void serverDialogKeysAndCloseBox()
     {
-        FMServer& server = FMServer::instance();
+        FMServer& server = dialogs::windows::fmServer();
         server.show();
         QVERIFY(QTest::qWaitForWindowExposed(&server));
         QTest::keyClick(&server, Qt::Key_Escape);
@@ -141,7 +152,121 @@ private Q_SLOTS:
         QCloseEvent closeBox;
         QApplication::sendEvent(&server, &closeBox);
         QVERIFY(!server.isVisible());
-        QVERIFY(FMServer::exists());
+        QVERIFY(dialogs::windows::existingFmServer() != nullptr);
+    }
+
+    // Capitals only where they stay one Windows-1252 character, so the code can always be saved.
+    void personnelCodeCapitals_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << u"k17"_s << u"K17"_s;
+        QTest::newRow("umlauts") << u"mäöü"_s << u"MÄÖÜ"_s;
+        QTest::newRow("y with diaeresis: capital in the code page") << u"ÿ"_s << u"Ÿ"_s;
+        QTest::newRow("micro sign: capital outside") << u"kµ"_s << u"Kµ"_s;
+        QTest::newRow("florin: capital outside") << u"ƒa"_s << u"ƒA"_s;
+        QTest::newRow("sharp s: capital of two letters") << u"straße"_s << u"STRAßE"_s;
+    }
+
+    void personnelCodeCapitals()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        FMPass& pass = dialogs::windows::fmPass();
+        pass.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pass));
+        pass.BUSER().setText(typed);
+        pass.BUSER().setFocus();
+        QTRY_VERIFY(pass.BUSER().hasFocus());
+        pass.BPASSWORT().setFocus();
+        QTRY_VERIFY(pass.BPASSWORT().hasFocus());
+        QCOMPARE(pass.BUSER().text(), shown);
+        QVERIFY(dialogs::isStorableText(pass.BUSER().text()));
+    }
+
+    void controlCharactersAreRefusedTypedOrPasted()
+    {
+        FMPass& pass = dialogs::windows::fmPass();
+        pass.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pass));
+        pass.BPASSWORT().clear();
+        QTest::keyClicks(&pass.BPASSWORT(), u"ab"_s);
+        QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(QChar(0x1F)));
+        QApplication::sendEvent(&pass.BPASSWORT(), &typed);
+        QCOMPARE(pass.BPASSWORT().text(), u"ab"_s);
+        QGuiApplication::clipboard()->setText(u"c\x1f\td"_s);
+        pass.BPASSWORT().paste();
+        QCOMPARE(pass.BPASSWORT().text(), u"ab"_s);
+        QGuiApplication::clipboard()->setText(u"cd€"_s);
+        pass.BPASSWORT().paste();
+        QCOMPARE(pass.BPASSWORT().text(), u"abcd€"_s);
+        QVERIFY(!dialogs::isStorableText(u"a\u0085"_s)); // a C1 control stands for a code page gap
+    }
+
+    // A value that cannot be kept stops the save before the first write; the error is reported and the
+    // dialog stays open instead of the program ending.
+    void sichernIsAllOrNothing()
+    {
+        FMPass& pass = dialogs::windows::fmPass();
+        FMServer& server = dialogs::windows::fmServer();
+        server.BFIRMA().setText(u"7"_s);
+        server.BFIL().setText(u"3"_s);
+        pass.BUSER().setText(u"K17"_s);
+        pass.BPASSWORT().setText(u"geheim\x1f"_s); // set from code, past the box's validator
+        pass.show();
+        forms::MessageBoxes::setFailIfUnanswered(true);
+        forms::MessageBoxes::queueAnswer(forms::Button::Ok);
+        pass.BUSpeich_Click();
+        QCOMPARE(forms::MessageBoxes::log().size(), 1);
+        QVERIFY(forms::MessageBoxes::log().first().text.contains(u"Passwort"_s));
+        QVERIFY(pass.isVisible());
+        for (const char* key : {"Firma", "Filiale", "Name", "Passwort", "Server", "Port", "Namespace"})
+            QCOMPARE(stored(key), u"<absent>"_s);
+
+        server.BNAMESPACE().setText(u"VELDOR\u65e5"_s);
+        pass.BPASSWORT().setText(u"geheim"_s);
+        QVERIFY_THROWS_EXCEPTION(forms::Error, pass.Sichern());
+        QCOMPARE(stored("Firma"), u"<absent>"_s);
+
+        server.BNAMESPACE().setText(u"VELDOR"_s);
+        pass.Sichern();
+        QCOMPARE(stored("Firma"), u"7"_s);
+        QCOMPARE(stored("Filiale"), u"3"_s);
+        QCOMPARE(session::ScramblePassword(stored("Passwort")), u"geheim"_s);
+        QCOMPARE(stored("Namespace"), u"VELDOR"_s);
+    }
+
+    // Enter goes to the focused push button; the default button takes it from the text boxes.
+    void enterPressesTheFocusedButton()
+    {
+        FMPass& pass = dialogs::windows::fmPass();
+        FMServer& server = dialogs::windows::fmServer();
+        pass.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pass));
+        auto* cancel = pass.findChild<QPushButton*>(u"BUAusst"_s);
+        auto* serverButton = pass.findChild<QPushButton*>(u"BUServer"_s);
+        QSignalSpy cancelled(cancel, &QPushButton::clicked);
+        QSignalSpy serverAsked(serverButton, &QPushButton::clicked);
+        // Pressed but not run: the handlers end the program or wait for a modal dialog.
+        cancel->disconnect(&pass);
+        serverButton->disconnect(&pass);
+        cancel->setFocus();
+        QTest::keyClick(cancel, Qt::Key_Return);
+        QCOMPARE(cancelled.count(), 1);
+        serverButton->setFocus();
+        QTest::keyClick(serverButton, Qt::Key_Enter);
+        QCOMPARE(serverAsked.count(), 1);
+        QCOMPARE(cancelled.count(), 1);
+
+        server.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&server));
+        forms::MessageBoxes::queueAnswer(forms::Button::No);
+        server.BUEdit().setFocus();
+        QTest::keyClick(&server.BUEdit(), Qt::Key_Return);
+        QVERIFY(server.isVisible());
+        QCOMPARE(forms::MessageBoxes::log().size(), 1);
+        QCOMPARE(forms::MessageBoxes::log().first().text, u"Änderungen erlauben?"_s);
+        QVERIFY(server.BUEdit().isChecked()); // answered No: locked again
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "frm_about.h"
 
 #include "forms.h"
+#include "program_windows.h"
 #include "registry_api.h"
 
 #include <QCloseEvent>
@@ -97,6 +98,14 @@ Q_DECLARE_METATYPE(ToolPath)
 Q_DECLARE_METATYPE(ToolFolder)
 Q_DECLARE_METATYPE(Started)
 
+// As the main window's menu shows it, here without an owner.
+frmAbout& showAbout()
+{
+    frmAbout& about = dialogs::windows::about();
+    about.showOwnedBy(nullptr);
+    return about;
+}
+
 class AboutTest final : public QObject
 {
     Q_OBJECT
@@ -115,7 +124,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        delete frmAbout::current();
+        delete dialogs::windows::existingAbout();
         processDeletions();
         frmAbout::setUrlOpener({});
         forms::resetForTests();
@@ -126,7 +135,7 @@ private Q_SLOTS:
     void everyOpeningLoadsAfresh()
     {
         for (int opening = 1; opening <= 2; ++opening) {
-            frmAbout& about = frmAbout::showAbout();
+            frmAbout& about = showAbout();
             QCOMPARE(about.windowTitle(), u"Info zu Plenvaro"_s);
             QCOMPARE(child<QLabel>(about, u"lblTitle"_s)->text(), u"Plenvaro"_s);
             QCOMPARE(child<QLabel>(about, u"lblVersion"_s)->text(), QLatin1StringView(PLENVARO_VERSION));
@@ -138,7 +147,7 @@ private Q_SLOTS:
             const QPointer<frmAbout> alive(&about);
             QTest::mouseClick(child<QPushButton>(about, u"cmdOK"_s), Qt::LeftButton);
             QVERIFY(forms::loadedWindows().isEmpty());
-            QCOMPARE(frmAbout::current(), nullptr);
+            QCOMPARE(dialogs::windows::existingAbout(), nullptr);
             processDeletions();
             QVERIFY(alive.isNull());
         }
@@ -146,9 +155,9 @@ private Q_SLOTS:
 
     void openTwiceShowsTheSameBox()
     {
-        frmAbout& first = frmAbout::showAbout();
+        frmAbout& first = showAbout();
         first.hide();
-        QCOMPARE(&frmAbout::showAbout(), &first);
+        QCOMPARE(&showAbout(), &first);
         QVERIFY(first.isVisible());
         QCOMPARE(forms::loadedWindows().size(), 1);
     }
@@ -164,7 +173,7 @@ private Q_SLOTS:
     void unloadedByEscEnterAndCloseBox()
     {
         QFETCH(int, way);
-        frmAbout& about = frmAbout::showAbout();
+        frmAbout& about = showAbout();
         const QPointer<frmAbout> alive(&about);
         switch (way) {
         case 0:
@@ -191,7 +200,7 @@ private Q_SLOTS:
             opened.append(url);
             return true;
         });
-        frmAbout& about = frmAbout::showAbout();
+        frmAbout& about = showAbout();
         for (const QString& name : {u"ctHyperLink1"_s, u"ctHyperLink2"_s}) {
             auto* link = child<QLabel>(about, name);
             QVERIFY2(link != nullptr, qPrintable(name));
@@ -287,7 +296,7 @@ private Q_SLOTS:
 
         if (started == Started::Nothing)
             forms::MessageBoxes::queueAnswer(forms::Button::Ok);
-        frmAbout& about = frmAbout::showAbout();
+        frmAbout& about = showAbout();
         QTest::mouseClick(child<QPushButton>(about, u"cmdSysInfo"_s), Qt::LeftButton);
         QVERIFY(about.isVisible());
 

@@ -1,6 +1,7 @@
 #include "frm_programmverlauf.h"
 
 #include "forms.h"
+#include "program_windows.h"
 #include "registry_api.h"
 
 #include <QCloseEvent>
@@ -63,12 +64,12 @@ private Q_SLOTS:
         plenvaroRegistryReset();
         forms::resetForTests();
         forms::MessageBoxes::setFailIfUnanswered(true);
-        frmProgrammverlauf::resetForTests();
+        dialogs::windows::destroyAll();
     }
 
     void cleanup()
     {
-        frmProgrammverlauf::resetForTests();
+        dialogs::windows::destroyAll();
         forms::resetForTests();
         plenvaroRegistryReset();
     }
@@ -76,20 +77,20 @@ private Q_SLOTS:
     void statusTextBeforeShowingLoadsTheWindowHidden()
     {
         QVERIFY(forms::loadedWindows().isEmpty());
-        frmProgrammverlauf::instance().StatusText(u"Login"_s, u"Anmeldung"_s, u"K17"_s);
+        dialogs::windows::programmverlauf().StatusText(u"Login"_s, u"Anmeldung"_s, u"K17"_s);
 
         const QList<QWidget*> loaded = forms::loadedWindows();
         QCOMPARE(loaded.size(), 1);
         auto* window = qobject_cast<frmProgrammverlauf*>(loaded.first());
         QVERIFY(window != nullptr);
         QVERIFY(!window->isVisible());
-        QCOMPARE(&frmProgrammverlauf::instance(), window);
+        QCOMPARE(&dialogs::windows::programmverlauf(), window);
         QCOMPARE(rows(*window), (QList<QStringList>{{u"Login"_s, u"Anmeldung"_s, u"K17"_s}}));
     }
 
     void newestOnTopSplitAtSemicolons()
     {
-        frmProgrammverlauf& window = frmProgrammverlauf::instance();
+        frmProgrammverlauf& window = dialogs::windows::programmverlauf();
         window.StatusText(u"A"_s, u"eins"_s, u"1"_s);
         window.StatusText(u"B"_s, u"zwei"_s, {});
         // A ";" inside an argument moves the rest on; what falls off the last column is not shown.
@@ -101,7 +102,7 @@ private Q_SLOTS:
 
     void hundredRowsThenTheOldestGoes()
     {
-        frmProgrammverlauf& window = frmProgrammverlauf::instance();
+        frmProgrammverlauf& window = dialogs::windows::programmverlauf();
         const QTreeWidget* list = verlauf(window);
         for (int entry = 1; entry <= frmProgrammverlauf::MaxRows; ++entry) {
             window.StatusText(u"Teil"_s, QString::number(entry), {});
@@ -118,7 +119,7 @@ private Q_SLOTS:
 
     void captionColumnsAndFixedList()
     {
-        frmProgrammverlauf& window = frmProgrammverlauf::instance();
+        frmProgrammverlauf& window = dialogs::windows::programmverlauf();
         QCOMPARE(window.windowTitle(), u"Programmverlauf"_s);
         QVERIFY(
             !window.windowFlags().testAnyFlags(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
@@ -141,7 +142,7 @@ private Q_SLOTS:
     {
         QWidget mainWindow;
         mainWindow.show();
-        frmProgrammverlauf& window = frmProgrammverlauf::instance();
+        frmProgrammverlauf& window = dialogs::windows::programmverlauf();
         window.StatusText(u"A"_s, u"eins"_s, {});
         window.StatusText(u"B"_s, u"zwei"_s, {});
         const QList<QStringList> before = rows(window);
@@ -158,8 +159,8 @@ private Q_SLOTS:
         QVERIFY(!window.isVisible());
         QVERIFY(forms::isLoaded(&window));
 
-        frmProgrammverlauf::instance().showOwnedBy(&mainWindow);
-        QCOMPARE(&frmProgrammverlauf::instance(), alive.data());
+        dialogs::windows::programmverlauf().showOwnedBy(&mainWindow);
+        QCOMPARE(&dialogs::windows::programmverlauf(), alive.data());
         QVERIFY(window.isVisible());
         window.hide();
         window.show();
@@ -176,7 +177,7 @@ private Q_SLOTS:
     void unloadedByTheProgram()
     {
         QFETCH(bool, byClose);
-        frmProgrammverlauf& window = frmProgrammverlauf::instance();
+        frmProgrammverlauf& window = dialogs::windows::programmverlauf();
         window.StatusText(u"A"_s, u"eins"_s, {});
         window.show();
         const QPointer<frmProgrammverlauf> alive(&window);
@@ -190,7 +191,7 @@ private Q_SLOTS:
         QVERIFY(forms::loadedWindows().isEmpty());
 
         // The next use loads a new, empty log.
-        QVERIFY(rows(frmProgrammverlauf::instance()).isEmpty());
+        QVERIFY(rows(dialogs::windows::programmverlauf()).isEmpty());
         QCOMPARE(forms::loadedWindows().size(), 1);
     }
 

@@ -4,9 +4,9 @@
 // store of its own, a real server, and a program end that can be observed.
 
 #include "end_program.h"
-#include "install.h"
 #include "modal_driver.h"
 #include "msgbox.h"
+#include "program_windows.h"
 #include "registry_api.h"
 #include "server_process.h"
 #include "session_settings.h"
@@ -41,8 +41,8 @@ public:
         forms::MessageBoxes::setFailIfUnanswered(true);
         forms::setEndProgramHandler([](int code) { throw forms::ProgramEnded(code); });
         session::resetSession();
-        dialogs::destroySessionWindowsForTests();
-        dialogs::installSessionWindows();
+        dialogs::windows::destroyAll();
+        dialogs::windows::install();
         store = std::make_unique<QTemporaryDir>();
         qputenv("PLENVARO_REGISTRY", store->filePath(QStringLiteral("registry.sqlite3")).toUtf8());
         plenvaroRegistryReset();
@@ -53,7 +53,7 @@ public:
 
     void stop()
     {
-        dialogs::destroySessionWindowsForTests();
+        dialogs::windows::destroyAll();
         session::resetSession();
         server.reset();
         plenvaroRegistryReset();

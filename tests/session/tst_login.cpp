@@ -240,10 +240,156 @@ private Q_SLOTS:
         QCOMPARE(fixture.server->logCount(u"opened from"_s), 2);
     }
 
+    void reconnectGoesWhereTheLoginWent()
+    {
+        fixture.storeLogin(u"K17"_s, u"geheim"_s);
+        QVERIFY(session::CheckLogin());
+        const QString loginString = Session().ConnectString;
+        testsupport::ServerProcess other;
+        QVERIFY2(other.start(testsupport::ServerProcess::standardData()), qPrintable(other.error()));
+
+        // Saving another server in the settings dialog closes the connection, as the idle timer would.
+        dialogs::FMServer& server = dialogs::windows::fmServer();
+        queueAnswer(Button::Yes);
+        server.BUEdit().click();
+        server.BPORT().setText(QString::number(other.port()));
+        queueAnswer(Button::Yes);
+        server.BUEdit().click();
+        QCOMPARE(testsupport::storedSetting("Port"), QString::number(other.port()));
+        QCOMPARE(Session().ServerPort, QString::number(other.port()));
+        QVERIFY(!session::IsConnected());
+
+        session::BeginServerAccess(false);
+        QVERIFY(session::IsConnected());
+        session::EndServerAccess(false);
+        QCOMPARE(Session().ConnectString, loginString);
+        QVERIFY(fixture.server->waitForLogCount(u"opened from"_s, 2));
+        QCOMPARE(other.logCount(u"opened from"_s), 0);
+        QCOMPARE(forms::MessageBoxes::log().size(), 2); // the dialog's two questions only
+    }
+
+    void laterAttemptsUseTheSettingsSavedBeforeThem()
+    {
+        fixture.storeLogin(u"K17"_s, u"geheim"_s);
+        QVERIFY(session::CheckLogin());
+        const QString loginString = Session().ConnectString;
+        testsupport::ServerProcess other;
+        QVERIFY2(other.start(testsupport::ServerProcess::standardData()), qPrintable(other.error()));
+        session::DisconnectServer();
+        fixture.server->stop();
+
+        // 127.0.0.2 is loopback too, but nobody listens there: the second attempt fails as well.
+        const QStringList addresses{u"127.0.0.2"_s, u"127.0.0.1"_s};
+        QStringList usedBefore;
+        ModalDriver driver;
+        driver.on(u"FMServer"_s, [&](QWidget& server, int showing) {
+            usedBefore << Session().ConnectString;
+            queueAnswer(Button::Yes);
+            click(server, u"BUEdit"_s);
+            child<QLineEdit>(server, u"BSERVERIP"_s).setText(addresses.at(showing - 1));
+            child<QLineEdit>(server, u"BPORT"_s).setText(QString::number(other.port()));
+            queueAnswer(Button::Yes);
+            click(server, u"BUEdit"_s);
+            queueAnswer(Button::Ok); // the countdown after the next failure, if there is one
+            click(server, u"BUZurück"_s);
+        });
+        queueAnswer(Button::Ok);
+
+        session::BeginServerAccess(false);
+        QVERIFY(session::IsConnected());
+        session::EndServerAccess(false);
+        QCOMPARE(driver.showings(u"FMServer"_s), 2);
+        QCOMPARE(usedBefore,
+                 (QStringList{loginString, u"cn_iptcp:127.0.0.2[%1]:VELDOR"_s.arg(other.port())}));
+        QCOMPARE(Session().ConnectString, other.connectString());
+        QVERIFY(other.waitForLog(u"xecute D ^%XTT"_s));
+        QCOMPARE(other.logCount(u"opened from"_s), 1);
+        const QStringList texts = shownTexts();
+        QCOMPARE(texts.count(u"Änderungen sichern?"_s), 2);
+        QCOMPARE(texts.filter(u"Verbindungsversuche bis zum Abbruch"_s).size(), 2);
+    }
+
+    void emptyCompanyOrBranchIsSentAsEmptyText_data()
+    {
+        QTest::addColumn<QString>("company");
+        QTest::addColumn<QString>("branch");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("loggedIn");
+        QTest::newRow("empty branch") << u"1"_s << u""_s << u"S FIRMA=1,FIL=\"\",PERSONAL=\"K17\""_s << true;
+        // No user in company "": refused by the user lookup, not by the context line.
+        QTest::newRow("empty company")
+            << u""_s << u"0"_s << u"S FIRMA=\"\",FIL=0,PERSONAL=\"K17\""_s << false;
+    }
+    void emptyCompanyOrBranchIsSentAsEmptyText()
+    {
+        QFETCH(QString, company);
+        QFETCH(QString, branch);
+        QFETCH(QString, line);
+        QFETCH(bool, loggedIn);
+        fixture.storeLogin(u"K17"_s, u"geheim"_s);
+        testsupport::storeSetting("Firma", company);
+        testsupport::storeSetting("Filiale", branch);
+        if (!loggedIn)
+            queueAnswer(Button::Ok);
+        QCOMPARE(session::CheckLogin(), loggedIn);
+        QVERIFY2(fixture.server->waitForLog(u"xecute "_s + line + u'\n'), qPrintable(fixture.server->log()));
+        QVERIFY(fixture.server->waitForLog(u"xecute D ^%XTT"_s));
+        QVERIFY2(!fixture.server->log().contains(u"SYNTAX"_s), qPrintable(fixture.server->log()));
+        if (!loggedIn)
+            QVERIFY(forms::MessageBoxes::log().at(0).text.startsWith(
+                u"Vorgang: Anmeldung mit nicht existierendem Personalcode.\n"_s));
+    }
+
+    void demoUsersBehaveAsDocumented_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("ident");
+        QTest::addColumn<QString>("department");
+        QTest::addColumn<QString>("message"); // empty: logs in
+        QTest::newRow("K17") << u"K17"_s << u"geheim"_s << u"K17|Maier"_s << u"Einkauf"_s << QString();
+        QTest::newRow("K21") << u"K21"_s << u"kasse"_s << u"K21|Yilmaz"_s << u"Kasse"_s << QString();
+        QTest::newRow("K18") << u"K18"_s << u"geheim"_s << QString() << QString()
+                             << u"Passwort Falsch oder Benutzer nicht Aktiv."_s;
+        QTest::newRow("K19") << u"K19"_s << u"geheim"_s << u"K19|Schulz"_s << QString()
+                             << u"Vorgang: Abteilungsermittlung.\n"_s;
+    }
+    void demoUsersBehaveAsDocumented()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, ident);
+        QFETCH(QString, department);
+        QFETCH(QString, message);
+        QFile data(QStringLiteral(PLENVARO_DEMO_DATA));
+        QVERIFY(data.open(QIODevice::ReadOnly));
+        testsupport::ServerProcess demo;
+        QVERIFY2(demo.start(data.readAll()), qPrintable(demo.error()));
+        testsupport::storeSetting("Server", u"127.0.0.1"_s);
+        testsupport::storeSetting("Port", QString::number(demo.port()));
+        testsupport::storeSetting("Name", user);
+        testsupport::storeSetting("Passwort", session::ScramblePassword(password));
+        if (!message.isEmpty())
+            queueAnswer(Button::Ok);
+
+        const bool loggedIn = session::CheckLogin();
+        const QStringList texts = shownTexts();
+        QVERIFY2(loggedIn == message.isEmpty(), qPrintable(texts.join(u'|')));
+        QCOMPARE(Session().UserIdent, ident);
+        if (loggedIn) {
+            QCOMPARE(Session().DepartmentName, department);
+            QVERIFY(!Session().UserFax.isEmpty());
+            QVERIFY(texts.isEmpty());
+        } else {
+            QCOMPARE(texts.size(), 1);
+            QVERIFY2(texts.at(0).startsWith(message), qPrintable(texts.at(0)));
+        }
+    }
+
     void settingsDialogAsksBeforeEditingAndSaving()
     {
         session::LoadSettings();
-        dialogs::FMServer& server = dialogs::FMServer::instance();
+        dialogs::FMServer& server = dialogs::windows::fmServer();
         QVERIFY(server.BUEdit().isChecked());
         QVERIFY(!server.BFIRMA().isEnabled());
 
@@ -291,7 +437,7 @@ private Q_SLOTS:
         session::FMPass().BPASSWORT().setText(u"getippt"_s);
         session::LoadSettings();
         QCOMPARE(Session().Password, u"getippt"_s); // the typed password stays in force
-        dialogs::FMPass::instance().Sichern();
+        dialogs::windows::fmPass().Sichern();
         QCOMPARE(session::ScramblePassword(testsupport::storedSetting("Passwort")), u"geheim"_s);
         QCOMPARE(testsupport::storedSetting("Name"), QString());
 
@@ -327,6 +473,19 @@ private Q_SLOTS:
         Session().LoginServerError = false;
         QVERIFY2(session::CheckLogin(), "the next attempt asks, and the stored settings apply");
         QCOMPARE(driver.showings(u"FMPass"_s), 1);
+    }
+
+    void commandLineCountsOnlyWithANumberFirst()
+    {
+        for (const QString& line : {u"1 0 K17 geheim"_s, u"&H1 0 K17 geheim"_s, u"1,0 0 K17"_s, u"1e0"_s}) {
+            Session().CommandLine = line;
+            QVERIFY2(session::CommandLineSupplies(), qPrintable(line));
+        }
+        for (const QString& line : {u"nan 0 K17 geheim"_s, u"inf 0 K17 geheim"_s, u"-infinity 0 K17"_s,
+                                    u" 1 0 K17 geheim"_s, u"K17 geheim"_s, u"0x1 0 K17 geheim"_s}) {
+            Session().CommandLine = line;
+            QVERIFY2(!session::CommandLineSupplies(), qPrintable(line));
+        }
     }
 
     void commandLineSuppliesEverythingWithoutTheStore()

@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QStyle>
 #include <QTableView>
@@ -20,10 +21,30 @@ namespace {
 // Rows measured for the initial column widths: about a screen, so that binding costs the same for any length.
 constexpr int kColumnFitRows = 32;
 
+// The current row is the recordset's current record, so only a click on another row changes the selection:
+// a click beside the rows or a Ctrl+click on the selected row leaves the highlight where it is.
+class RecordView final : public QTableView
+{
+public:
+    using QTableView::QTableView;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override
+    {
+        if (!index.isValid())
+            return QItemSelectionModel::NoUpdate;
+        const QItemSelectionModel::SelectionFlags command = QTableView::selectionCommand(index, event);
+        if (command.testFlag(QItemSelectionModel::Deselect) || command.testFlag(QItemSelectionModel::Toggle))
+            return QItemSelectionModel::NoUpdate;
+        return command;
+    }
+};
+
 } // namespace
 
 DataGrid::DataGrid(QWidget* parent)
-    : QWidget(parent), view_(new QTableView(this)), model_(new RecordsetModel(this))
+    : QWidget(parent), view_(new RecordView(this)), model_(new RecordsetModel(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -34,6 +55,7 @@ DataGrid::DataGrid(QWidget* parent)
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setWordWrap(false);
     view_->setCornerButtonEnabled(false);
+    view_->setTabKeyNavigation(false);
     view_->setSortingEnabled(false);
     // Fixed row heights: the view then maps scroll positions to rows arithmetically.
     QHeaderView* rows = view_->verticalHeader();
@@ -46,10 +68,22 @@ DataGrid::DataGrid(QWidget* parent)
 
     connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) { followView(current); });
-    connect(view_, &QTableView::clicked, this, [this](const QModelIndex& index) {
-        if (index.isValid())
-            Q_EMIT clicked();
-    });
+    view_->viewport()->installEventFilter(this);
+}
+
+bool DataGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    // After the view's own handling of the press has moved the current row.
+    if (watched == view_->viewport() && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+        view_->viewport()->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint()))
+        Q_EMIT clicked();
+    return QWidget::eventFilter(watched, event);
+}
+
+void DataGrid::setSelectedTextField(const QString& fieldName)
+{
+    selectedTextField_ = fieldName;
 }
 
 DataGrid::~DataGrid() = default;
@@ -135,7 +169,7 @@ QString DataGrid::selectedText() const
         const qsizetype position = recordset->absolutePosition();
         if (position < 1)
             return {};
-        int field = recordset->fieldIndex(u"num_artikel");
+        int field = selectedTextField_.isEmpty() ? -1 : recordset->fieldIndex(selectedTextField_);
         if (field < 0)
             field = view_->selectionModel()->currentIndex().column();
         if (field < 0)

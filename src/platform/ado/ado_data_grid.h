@@ -14,8 +14,9 @@ class RecordsetModel;
 
 // Read-only data grid bound to a recordset. The grid selects whole rows; its current row and the recordset's
 // current record follow each other: selecting a row moves the recordset, a move of the recordset selects the
-// row (and no row while the recordset is at BOF or EOF). Rows have one fixed height, so a grid over a
-// million rows scrolls as fast as one over ten.
+// row (and no row while the recordset is at BOF or EOF); nothing the user does removes the highlight while
+// the record stays. Tab leaves the grid instead of moving from cell to cell. Rows have one fixed height, so a
+// grid over a million rows scrolls as fast as one over ten.
 class DataGrid final : public QWidget
 {
     Q_OBJECT
@@ -30,16 +31,21 @@ public:
     void setDataSource(Recordset* recordset);
     Recordset* dataSource() const noexcept { return source_.data(); }
 
-    // The current row's num_artikel text (the field of that name, any case; the current cell's text when the
-    // recordset has no such field), so that a click into any column of a row names that row's article.
-    // Empty when there is no current row.
+    // Names the field whose text selectedText() reports for any cell of a row (any case); empty: the
+    // current cell's own text.
+    void setSelectedTextField(const QString& fieldName);
+    // The current row's text of the selected-text field, or the current cell's text when no such field is
+    // set or the recordset has none. Empty when there is no current row.
     QString selectedText() const;
 
     QTableView* view() const noexcept { return view_; }
 
 Q_SIGNALS:
-    // The user clicked into a cell of the grid.
+    // The user clicked into the grid's data area: a cell, or the empty space beside or below the rows.
     void clicked();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showCurrentRecord();
@@ -49,6 +55,7 @@ private:
     QTableView* view_;
     RecordsetModel* model_;
     QPointer<Recordset> source_;
+    QString selectedTextField_;
     QMetaObject::Connection moved_;
     QMetaObject::Connection replaced_;
     bool syncing_ = false;

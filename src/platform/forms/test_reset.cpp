@@ -14,6 +14,7 @@ void resetForTests()
     resetBeepCount();
     setMousePointer(Pointer::Default);
     setEndProgramHandler({});
+    forgetProgramEndRoutines();
     forgetLoadedWindows();
 }
 

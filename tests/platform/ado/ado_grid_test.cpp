@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -46,6 +47,7 @@ protected:
         connection->open(QString::fromUtf16(ado::test::kConnectionString));
         rs.open(u"select * from kk_artikel order by num_artikel"_s, connection);
         grid.resize(800, 300);
+        grid.setSelectedTextField(u"NUM_ARTIKEL"_s);
         grid.setDataSource(&rs);
         grid.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
@@ -133,6 +135,42 @@ TEST_F(GridTest, ClickingACellMovesTheRecordsetAndNamesThatRowsArticle)
     EXPECT_EQ(clicks.count(), 2); // keys are no clicks
 }
 
+TEST_F(GridTest, ClicksBesideTheRowsAndCtrlClicksKeepTheHighlight)
+{
+    QSignalSpy clicks(&grid, &ado::DataGrid::clicked);
+    click(1, 0);
+    QWidget* viewport = grid.view()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, viewport->height() - 5)); // below the last row
+    EXPECT_EQ(clicks.count(), 2);
+    EXPECT_EQ(selectedRow(), 1);
+    EXPECT_EQ(rs.absolutePosition(), 2);
+    EXPECT_EQ(s(grid.selectedText()), "4711000002");
+
+    const QRect cell = grid.view()->visualRect(model()->index(1, 2));
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, cell.center());
+    EXPECT_EQ(clicks.count(), 3);
+    EXPECT_EQ(selectedRow(), 1);
+    EXPECT_EQ(rs.absolutePosition(), 2);
+}
+
+TEST_F(GridTest, TabLeavesTheGridWithoutMovingTheRecord)
+{
+    QWidget window;
+    grid.setParent(&window);
+    auto* after = new QPushButton(u"next"_s, &window);
+    after->move(0, 310);
+    window.resize(800, 350);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    grid.view()->setFocus();
+    QTest::keyClick(grid.view(), Qt::Key_Tab);
+    EXPECT_TRUE(after->hasFocus());
+    EXPECT_EQ(rs.absolutePosition(), 1);
+    EXPECT_EQ(grid.view()->currentIndex().column(), 0);
+    grid.setParent(nullptr);
+}
+
 TEST_F(GridTest, SelectedTextFallsBackToTheCurrentCell)
 {
     ado::Recordset other;
@@ -152,7 +190,7 @@ TEST_F(GridTest, DetachEmptiesAndReattachRebuilds)
     EXPECT_EQ(s(grid.selectedText()), "");
     QSignalSpy clicks(&grid, &ado::DataGrid::clicked);
     QTest::mouseClick(grid.view()->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
-    EXPECT_EQ(clicks.count(), 0); // no cell there
+    EXPECT_EQ(clicks.count(), 1); // a click into the grid, with nothing selected
 
     // A detached grid does not follow the recordset.
     rs.moveLast();

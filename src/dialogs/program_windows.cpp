@@ -1,0 +1,118 @@
+#include "program_windows.h"
+
+#include "end_program.h"
+#include "fm_pass.h"
+#include "fm_server.h"
+#include "frm_about.h"
+#include "frm_programmverlauf.h"
+#include "loaded_windows.h"
+#include "session_windows.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <utility>
+#include <vector>
+
+namespace dialogs::windows {
+namespace {
+
+// Guarded pointers only: destroying them at static destruction never touches a widget.
+struct Held
+{
+    QPointer<QWidget> main;
+    QPointer<FMPass> pass;
+    QPointer<FMServer> server;
+    QPointer<frmProgrammverlauf> log;
+    QPointer<frmAbout> about;
+    std::vector<QPointer<QWidget>> created; // oldest first
+};
+
+Held& held()
+{
+    static Held instance;
+    return instance;
+}
+
+template <typename Window> Window& createOnce(QPointer<Window>& slot)
+{
+    if (slot.isNull()) {
+        auto window = std::make_unique<Window>();
+        held().created.emplace_back(window.get());
+        slot = window.release(); // deleted by destroyAll, or by unloading where the kind says so
+    }
+    return *slot;
+}
+
+} // namespace
+
+void adoptMainWindow(std::unique_ptr<QWidget> window)
+{
+    held().created.emplace_back(window.get());
+    held().main = window.release();
+}
+
+QWidget* mainWindow()
+{
+    return held().main;
+}
+
+FMPass& fmPass()
+{
+    return createOnce(held().pass);
+}
+
+FMServer& fmServer()
+{
+    return createOnce(held().server);
+}
+
+frmProgrammverlauf& programmverlauf()
+{
+    return createOnce(held().log);
+}
+
+frmAbout& about()
+{
+    // An unloaded box is on its way out (deleted later); the program gets a new one.
+    if (QPointer<frmAbout>& slot = held().about; !slot.isNull() && !forms::isLoaded(slot))
+        slot = nullptr;
+    return createOnce(held().about);
+}
+
+FMPass* existingFmPass()
+{
+    return held().pass;
+}
+
+FMServer* existingFmServer()
+{
+    return held().server;
+}
+
+frmProgrammverlauf* existingProgrammverlauf()
+{
+    return held().log;
+}
+
+frmAbout* existingAbout()
+{
+    frmAbout* box = held().about;
+    return box != nullptr && forms::isLoaded(box) ? box : nullptr;
+}
+
+void install()
+{
+    session::installWindows({[]() -> session::LoginDialog& { return fmPass(); },
+                             []() -> session::ServerDialog& { return fmServer(); }});
+    forms::atProgramEnd(destroyAll);
+}
+
+void destroyAll()
+{
+    const std::vector<QPointer<QWidget>> created = std::exchange(held(), Held{}).created;
+    for (auto it = created.rbegin(); it != created.rend(); ++it)
+        delete it->data(); // a child of an earlier window may be gone with it already
+}
+
+} // namespace dialogs::windows
