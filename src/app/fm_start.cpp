@@ -3,6 +3,7 @@
 #include "article_query.h"
 #include "beep.h"
 #include "check_login.h"
+#include "connect_handler.h"
 #include "connect_server.h"
 #include "error.h"
 #include "error_handling.h"
@@ -64,7 +65,8 @@ FMStart::FMStart(QString commandLine) : m_commandLine(std::move(commandLine))
     buildControls();
     resize(forms::twipsToPixelsX(9420), forms::twipsToPixelsY(6180) + menuBar()->sizeHint().height());
     qApp->installEventFilter(this);
-    connect(&m_recordset, &ado::Recordset::moveComplete, this, [this] { adoPrimaryRS_MoveComplete(); });
+    forms::connectHandler(&m_recordset, &ado::Recordset::moveComplete, this,
+                          &FMStart::adoPrimaryRS_MoveComplete);
     forms::registerWindow(this, [this] { unload(); });
 }
 
@@ -91,11 +93,10 @@ void FMStart::buildMenu()
     log->setObjectName(u"mProgrammverlauf"_s);
     log->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F1));
 
-    connect(login, &QAction::triggered, this, [this] { dialogs::handler([this] { mLogin_Click(); }); });
-    connect(beenden, &QAction::triggered, this, [this] { dialogs::handler([this] { Beenden_Click(); }); });
-    connect(about, &QAction::triggered, this, [this] { dialogs::handler([this] { HilfeUeber_Click(); }); });
-    connect(log, &QAction::triggered, this,
-            [this] { dialogs::handler([this] { mProgrammverlauf_Click(); }); });
+    forms::connectHandler(login, &QAction::triggered, this, &FMStart::mLogin_Click);
+    forms::connectHandler(beenden, &QAction::triggered, this, &FMStart::Beenden_Click);
+    forms::connectHandler(about, &QAction::triggered, this, &FMStart::HilfeUeber_Click);
+    forms::connectHandler(log, &QAction::triggered, this, &FMStart::mProgrammverlauf_Click);
 }
 
 void FMStart::buildControls()
@@ -144,16 +145,13 @@ void FMStart::buildControls()
         setTabOrder(order.at(i - 1), order.at(i));
     m_grid->setFocus();
 
-    connect(m_first, &QPushButton::clicked, this, [this] { dialogs::handler([this] { cmdFirst_Click(); }); });
-    connect(m_previous, &QPushButton::clicked, this,
-            [this] { dialogs::handler([this] { cmdPrevious_Click(); }); });
-    connect(m_next, &QPushButton::clicked, this, [this] { dialogs::handler([this] { cmdNext_Click(); }); });
-    connect(m_last, &QPushButton::clicked, this, [this] { dialogs::handler([this] { cmdLast_Click(); }); });
-    connect(m_refresh, &QPushButton::clicked, this,
-            [this] { dialogs::handler([this] { cmdRefresh_Click(); }); });
-    connect(m_close, &QPushButton::clicked, this, [this] { dialogs::handler([this] { cmdClose_Click(); }); });
-    connect(m_grid, &ado::DataGrid::clicked, this,
-            [this] { dialogs::handler([this] { grdDataGrid_Click(); }); });
+    forms::connectHandler(m_first, &QPushButton::clicked, this, &FMStart::cmdFirst_Click);
+    forms::connectHandler(m_previous, &QPushButton::clicked, this, &FMStart::cmdPrevious_Click);
+    forms::connectHandler(m_next, &QPushButton::clicked, this, &FMStart::cmdNext_Click);
+    forms::connectHandler(m_last, &QPushButton::clicked, this, &FMStart::cmdLast_Click);
+    forms::connectHandler(m_refresh, &QPushButton::clicked, this, &FMStart::cmdRefresh_Click);
+    forms::connectHandler(m_close, &QPushButton::clicked, this, &FMStart::cmdClose_Click);
+    forms::connectHandler(m_grid, &ado::DataGrid::clicked, this, &FMStart::grdDataGrid_Click);
 }
 
 void FMStart::Form_Load()
@@ -195,7 +193,7 @@ void FMStart::closeEvent(QCloseEvent* event)
 {
     event->accept();
     if (!m_unloading)
-        dialogs::handler([this] { Form_Unload(); });
+        forms::runUnhandled([this] { Form_Unload(); });
 }
 
 void FMStart::adoPrimaryRS_MoveComplete()
@@ -361,7 +359,7 @@ bool FMStart::eventFilter(QObject* watched, QEvent* event)
         static_cast<QWidget*>(watched)->window() == this && !qobject_cast<QMenuBar*>(watched)) {
         const auto* key = static_cast<QKeyEvent*>(event);
         bool handled = false;
-        dialogs::handler([&] { handled = Form_KeyDown(key->key(), shiftState(key->modifiers())); });
+        forms::runUnhandled([&] { handled = Form_KeyDown(key->key(), shiftState(key->modifiers())); });
         return handled;
     }
     return QMainWindow::eventFilter(watched, event);

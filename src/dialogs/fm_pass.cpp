@@ -2,6 +2,7 @@
 
 #include "ansi_validator.h"
 #include "check_login.h"
+#include "connect_handler.h"
 #include "connect_server.h"
 #include "do_events.h"
 #include "error.h"
@@ -70,9 +71,9 @@ FMPass::FMPass()
 
     m_user->installEventFilter(this);
     m_password->installEventFilter(this);
-    connect(m_save, &QPushButton::clicked, this, [this] { handler([this] { BUSpeich_Click(); }); });
-    connect(m_server, &QPushButton::clicked, this, [this] { handler([this] { BUServer_Click(); }); });
-    connect(m_cancel, &QPushButton::clicked, this, [this] { handler([this] { BUAusst_Click(); }); });
+    forms::connectHandler(m_save, &QPushButton::clicked, this, &FMPass::BUSpeich_Click);
+    forms::connectHandler(m_server, &QPushButton::clicked, this, &FMPass::BUServer_Click);
+    forms::connectHandler(m_cancel, &QPushButton::clicked, this, &FMPass::BUAusst_Click);
 
     forms::registerWindow(this, [this] { hide(); });
 }
@@ -181,7 +182,7 @@ bool FMPass::eventFilter(QObject* watched, QEvent* e)
 {
     const bool in = e->type() == QEvent::FocusIn;
     if (in || e->type() == QEvent::FocusOut) {
-        handler([&] {
+        forms::runUnhandled([&] {
             if (watched == m_user)
                 in ? BUSER_GotFocus() : BUSER_LostFocus();
             else if (watched == m_password && in)
@@ -201,7 +202,7 @@ void FMPass::closeEvent(QCloseEvent* e)
 void FMPass::reject()
 {
     // Esc is the cancel button.
-    handler([this] { BUAusst_Click(); });
+    forms::runUnhandled([this] { BUAusst_Click(); });
 }
 
 } // namespace dialogs

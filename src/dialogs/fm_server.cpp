@@ -1,5 +1,6 @@
 #include "fm_server.h"
 
+#include "connect_handler.h"
 #include "connect_server.h"
 #include "error_handling.h"
 #include "fm_pass.h"
@@ -72,9 +73,9 @@ FMServer::FMServer() : QDialog(nullptr, Qt::Dialog | Qt::WindowMinMaxButtonsHint
 
     m_lock.setObjectName(u"Lock"_s);
     m_lock.setInterval(session::IdleDisconnectMs);
-    connect(&m_lock, &QTimer::timeout, this, [this] { handler([this] { Lock_Timer(); }); });
-    connect(m_edit, &QPushButton::clicked, this, [this] { handler([this] { BUEdit_Click(); }); });
-    connect(m_back, &QPushButton::clicked, this, [this] { handler([this] { BUZurueck_Click(); }); });
+    forms::connectHandler(&m_lock, &QTimer::timeout, this, &FMServer::Lock_Timer);
+    forms::connectHandler(m_edit, &QPushButton::clicked, this, &FMServer::BUEdit_Click);
+    forms::connectHandler(m_back, &QPushButton::clicked, this, &FMServer::BUZurueck_Click);
 
     forms::registerWindow(this, [this] { hide(); });
 }

@@ -11,11 +11,6 @@
 #include <vector>
 
 namespace dialogs {
-void handler(const std::function<void()>& body)
-{
-    forms::runUnhandled(body);
-}
-
 void setOwner(QWidget& window, QWidget* owner)
 {
     // Ownership in the window system's sense only: kept above and centred on its owner, but never

@@ -10,10 +10,6 @@
 
 namespace dialogs {
 
-// Runs an event handler with the runtime's reaction to an unhandled error: the description in a
-// message box, then the program ends. No error ever reaches Qt's event loop.
-void handler(const std::function<void()>& body);
-
 // Makes owner (or nobody) the owner of a top-level window and centres it on the owner (or screen).
 void setOwner(QWidget& window, QWidget* owner);
 

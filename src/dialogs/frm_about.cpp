@@ -1,6 +1,7 @@
 #include "frm_about.h"
 
 #include "app_title.h"
+#include "connect_handler.h"
 #include "loaded_windows.h"
 #include "msgbox.h"
 #include "pictures.h"
@@ -167,10 +168,10 @@ frmAbout::frmAbout()
 
     auto* cmdOK = button(this, u"cmdOK"_s, u"OK"_s, forms::twipsRect(4245, 2760, 1260, 345));
     cmdOK->setDefault(true);
-    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    forms::connectHandler(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     auto* cmdSysInfo =
         button(this, u"cmdSysInfo"_s, u"&Systeminfo..."_s, forms::twipsRect(4260, 3240, 1245, 345));
-    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+    forms::connectHandler(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
 
     setTabOrder(cmdOK, cmdSysInfo);
     setTabOrder(cmdSysInfo, mailLink);
