@@ -1,28 +1,25 @@
 #pragma once
 
+#include "raised_error.h"
+
 #include <cstdint>
-#include <exception>
 #include <string>
 
 namespace registry {
 
 // An error raised by clsRegistry: a number, the routine that raised it and a German description
 // (UTF-8), the way the component model reports errors.
-class RegistryError final : public std::exception
+class RegistryError final : public plenvaro::RaisedError
 {
 public:
     RegistryError(std::int32_t number, std::string source, std::string description);
 
-    std::int32_t number() const noexcept { return m_number; }
     const std::string& source() const noexcept { return m_source; }
-    const std::string& description() const noexcept { return m_description; }
-    // Source, description and number in one line, for logs.
+    // Source, description and number in one line, for logs; the user is shown the description.
     const char* what() const noexcept override { return m_what.c_str(); }
 
 private:
-    std::int32_t m_number;
     std::string m_source;
-    std::string m_description;
     std::string m_what;
 };
 

@@ -28,11 +28,11 @@ template <typename Step> void protectedStep(const QString& operation, Step&& ste
         step();
     } catch (const forms::ProgramEnded&) {
         throw;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         SessionSettings& s = Session();
         s.LoginRejected = true;
         s.LoginServerError = true;
-        ShowAccessError(describe(std::current_exception()), operation);
+        ShowAccessError(forms::describe(error), operation);
         throw ProtectedStepFailed();
     }
 }

@@ -42,20 +42,7 @@ void EndServerAccess(bool resetPointer)
     FMServer().Lock().start();
 }
 
-RaisedError describe(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const objfactory::Error& e) {
-        return {e.number(), e.description()};
-    } catch (const forms::Error& e) {
-        return {e.number(), e.description()};
-    } catch (const std::exception& e) {
-        return {5, QString::fromUtf8(e.what())};
-    }
-}
-
-void ShowAccessError(const RaisedError& error, const QString& operation)
+void ShowAccessError(const forms::ShownError& error, const QString& operation)
 {
     const QString text = u"Vorgang: "_s + operation + u".\r\n\r\nFehler: "_s + QString::number(error.number) +
                          u"\r\n"_s + error.description + u"\r\n\r\n"_s;

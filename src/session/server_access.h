@@ -1,12 +1,12 @@
 #pragma once
 
+#include "error.h"
 #include "factory.h"
 
 #include <QLineEdit>
 #include <QString>
 
 #include <cstdint>
-#include <exception>
 
 namespace session {
 
@@ -15,17 +15,8 @@ void BeginServerAccess(bool busy);
 // Starts the idle timer again, so an idle program gives its licence back after 30 seconds.
 void EndServerAccess(bool resetPointer);
 
-// A raised error as the user is shown it.
-struct RaisedError
-{
-    std::int32_t number = 0;
-    QString description;
-};
-// The number and description of the error being handled (server, program or runtime error).
-RaisedError describe(const std::exception_ptr& error);
-
 // The one report of a failed server call, naming the operation; ends the server access.
-void ShowAccessError(const RaisedError& error, const QString& operation);
+void ShowAccessError(const forms::ShownError& error, const QString& operation);
 // Releases a server object; never fails; the reference is empty afterwards.
 void CloseServerObject(objfactory::ServerObject& object);
 // Waits n hundredths of a second while the windows stay responsive; elapsed in whole seconds.

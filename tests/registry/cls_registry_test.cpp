@@ -151,6 +151,26 @@ TEST_F(ClsRegistryTest, RootNamesIgnoreCaseAndAnUnknownOneIsNamedAsWritten)
     EXPECT_FALSE(at("HKPD\\X\\").KeyExists());
 }
 
+// Handlers above the registry layer know only the shared base; the log line stays the class's own.
+TEST_F(ClsRegistryTest, AnErrorIsTheProgramsRaisedErrorAndLogsItsSource)
+{
+    try {
+        at("hkpd\\X").getValue();
+        FAIL() << "nothing raised";
+    } catch (const plenvaro::RaisedError& e) {
+        EXPECT_EQ(code::UnknownRoot, e.number());
+        EXPECT_EQ("Unbekannter Hauptschlüssel: \"hkpd\"", e.description());
+        EXPECT_STREQ("getRoot: Unbekannter Hauptschlüssel: \"hkpd\" (0x80040203)", e.what());
+    }
+    try {
+        at(path("New\\V")).setValue("zz", 4);
+        FAIL() << "nothing raised";
+    } catch (const plenvaro::RaisedError& e) {
+        EXPECT_EQ(code::TypeMismatch, e.number());
+        EXPECT_STREQ("setValue: Typen unverträglich: keine Zahl \"zz\" (13)", e.what());
+    }
+}
+
 TEST_F(ClsRegistryTest, GetValueGivesEachTypeAsText)
 {
     const auto reads = [&](const char* name, DWORD type, std::string_view bytes, const std::string& text) {

@@ -7,8 +7,8 @@ using namespace Qt::Literals::StringLiterals;
 namespace ado {
 
 Error::Error(int number, QString description, QString sqlState, int nativeError)
-    : number_(number), description_(std::move(description)), sqlState_(std::move(sqlState)),
-      nativeError_(nativeError), what_(description_.toUtf8())
+    : RaisedError(number, description.toStdString()), description_(std::move(description)),
+      sqlState_(std::move(sqlState)), nativeError_(nativeError)
 {}
 
 Error Error::noCurrentRecord()

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include "raised_error.h"
 
-#include <exception>
+#include <QString>
 
 namespace ado {
 
@@ -23,19 +22,16 @@ enum ErrorValue : int
 };
 
 // What every failing operation of the layer throws: a number and a description for the user.
-class Error final : public std::exception
+class Error final : public plenvaro::RaisedError
 {
 public:
     Error(int number, QString description, QString sqlState = {}, int nativeError = 0);
 
-    int number() const noexcept { return number_; }
     const QString& description() const noexcept { return description_; }
     // SQLSTATE and native error of the driver's first diagnostic record; empty / 0 for the layer's own
     // errors.
     const QString& sqlState() const noexcept { return sqlState_; }
     int nativeError() const noexcept { return nativeError_; }
-
-    const char* what() const noexcept override { return what_.constData(); }
 
     // ADO's own errors, with ADO's texts.
     static Error noCurrentRecord();
@@ -47,11 +43,9 @@ public:
     static Error providerNotFound();
 
 private:
-    int number_;
-    QString description_;
+    QString description_; // the base's text as callers read it, so they get a reference
     QString sqlState_;
     int nativeError_;
-    QByteArray what_;
 };
 
 } // namespace ado

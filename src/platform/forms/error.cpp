@@ -5,13 +5,15 @@
 namespace forms {
 
 Error::Error(std::int32_t number, QString description, QString source)
-    : m_number(number), m_description(std::move(description)), m_source(std::move(source)),
-      m_what(m_description.toUtf8())
+    : RaisedError(number, description.toStdString()), m_description(std::move(description)),
+      m_source(std::move(source))
 {}
 
-const char* Error::what() const noexcept
+ShownError describe(const std::exception& error)
 {
-    return m_what.constData();
+    if (const auto* raised = dynamic_cast<const plenvaro::RaisedError*>(&error))
+        return {raised->number(), QString::fromStdString(raised->description())};
+    return {5, QString::fromUtf8(error.what())};
 }
 
 } // namespace forms

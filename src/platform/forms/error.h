@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QByteArray>
+#include "raised_error.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -9,21 +10,27 @@
 namespace forms {
 
 // An error raised with a number and a description, the program's one error model.
-class Error final : public std::exception
+class Error final : public plenvaro::RaisedError
 {
 public:
     Error(std::int32_t number, QString description, QString source = {});
 
-    std::int32_t number() const noexcept { return m_number; }
     const QString& description() const noexcept { return m_description; }
     const QString& source() const noexcept { return m_source; }
-    const char* what() const noexcept override;
 
 private:
-    std::int32_t m_number;
-    QString m_description;
+    QString m_description; // the base's text as callers read it, so they get a reference
     QString m_source;
-    QByteArray m_what; // UTF-8 of the description, kept alive for what()
 };
+
+// A raised error as the user is shown it.
+struct ShownError
+{
+    std::int32_t number = 0;
+    QString description;
+};
+// Any layer's error with its own number and description; any other exception as number 5, the
+// runtime's "invalid procedure call", with its what().
+ShownError describe(const std::exception& error);
 
 } // namespace forms

@@ -5,23 +5,13 @@
 #include "msgbox.h"
 
 namespace forms {
-namespace {
-
-QString descriptionOf(const std::exception& error)
-{
-    if (const auto* raised = dynamic_cast<const Error*>(&error))
-        return raised->description();
-    return QString::fromUtf8(error.what());
-}
-
-} // namespace
 
 void runUnhandled(const std::function<void()>& code)
 {
     try {
         code();
     } catch (const std::exception& error) {
-        MsgBox(descriptionOf(error), Buttons::OkOnly, Icon::None);
+        MsgBox(describe(error).description, Buttons::OkOnly, Icon::None);
         endProgram(1);
     }
 }
@@ -31,7 +21,7 @@ bool runReported(const std::function<void()>& code, Icon icon)
     try {
         code();
     } catch (const std::exception& error) {
-        MsgBox(descriptionOf(error), Buttons::OkOnly, icon);
+        MsgBox(describe(error).description, Buttons::OkOnly, icon);
         return false;
     }
     return true;

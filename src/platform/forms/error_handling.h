@@ -4,7 +4,7 @@
 
 #include <functional>
 
-// The three ways the program reacts to a forms::Error or any other std::exception. ProgramEnded is not
+// The three ways the program reacts to a raised error or any other std::exception. ProgramEnded is not
 // an error and passes through all of them untouched.
 namespace forms {
 

@@ -1,29 +1,27 @@
 #pragma once
 
+#include "raised_error.h"
+
 #include <QString>
 
 #include <cstdint>
-#include <exception>
+#include <utility>
 
 namespace objfactory {
 
 // A failed server operation: the server's own number and description, or one of the client's
 // (lost connection, timeout, protocol), see wire::error.
-class Error final : public std::exception
+class Error final : public plenvaro::RaisedError
 {
 public:
     Error(std::int32_t number, QString description)
-        : m_number(number), m_description(std::move(description)), m_what(m_description.toUtf8())
+        : RaisedError(number, description.toStdString()), m_description(std::move(description))
     {}
 
-    std::int32_t number() const { return m_number; }
-    const QString& description() const { return m_description; }
-    const char* what() const noexcept override { return m_what.constData(); }
+    const QString& description() const noexcept { return m_description; }
 
 private:
-    std::int32_t m_number;
-    QString m_description;
-    QByteArray m_what;
+    QString m_description; // the base's text as callers read it, so they get a reference
 };
 
 } // namespace objfactory

@@ -1,5 +1,9 @@
+#include "ado_error.h"
 #include "fixture.h"
+#include "registry_error.h"
+#include "server_error.h"
 #include "suites.h"
+#include "wire.h"
 
 #include <QTest>
 
@@ -15,14 +19,26 @@ Q_DECLARE_METATYPE(Raise)
 
 namespace {
 
+// Each layer's error and a foreign one, with the number and description the user is shown.
 void addErrorRows()
 {
     QTest::addColumn<Raise>("raise");
+    QTest::addColumn<qint32>("number");
     QTest::addColumn<QString>("description");
     QTest::newRow("forms::Error") << Raise([] { throw forms::Error(3021, u"Kein Datensatz"_s, u"Lager"_s); })
-                                  << u"Kein Datensatz"_s;
+                                  << 3021 << u"Kein Datensatz"_s;
+    QTest::newRow("objfactory::Error") << Raise([] {
+        throw objfactory::Error(wire::error::ConnectionLost, u"Verbindung zum Server verloren"_s);
+    }) << wire::error::ConnectionLost << u"Verbindung zum Server verloren"_s;
+    QTest::newRow("ado::Error from the driver") << Raise([] {
+        throw ado::Error(ado::adErrProviderFailed, u"Tabelle »ARTIKEL« fehlt"_s, u"42S02"_s, 1146);
+    }) << qint32(ado::adErrProviderFailed) << u"Tabelle »ARTIKEL« fehlt"_s;
+    // The log line of what() names the routine; the user reads the description alone.
+    QTest::newRow("registry::RegistryError") << Raise([] {
+        throw registry::RegistryError(registry::code::UnknownRoot, "getRoot", "Unbekannter Hauptschlüssel");
+    }) << registry::code::UnknownRoot << u"Unbekannter Hauptschlüssel"_s;
     QTest::newRow("std::exception, UTF-8")
-        << Raise([] { throw std::runtime_error("Größe unzulässig"); }) << u"Größe unzulässig"_s;
+        << Raise([] { throw std::runtime_error("Größe unzulässig"); }) << 5 << u"Größe unzulässig"_s;
 }
 
 // The runtime's box for an error: the bare description, OK, the application title.
@@ -40,6 +56,22 @@ class ErrorHandlingTest final : public QObject
 private Q_SLOTS:
     void init() { formstest::startTest(); }
     void cleanup() { forms::resetForTests(); }
+
+    void describeGivesNumberAndDescription_data() { addErrorRows(); }
+    void describeGivesNumberAndDescription()
+    {
+        QFETCH(Raise, raise);
+        QFETCH(qint32, number);
+        QFETCH(QString, description);
+        try {
+            raise();
+            QFAIL("nothing raised");
+        } catch (const std::exception& error) {
+            const forms::ShownError shown = forms::describe(error);
+            QCOMPARE(shown.number, number);
+            QCOMPARE(shown.description, description);
+        }
+    }
 
     void unhandledShowsTheDescriptionAndEnds_data() { addErrorRows(); }
     void unhandledShowsTheDescriptionAndEnds()
