@@ -24,6 +24,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -425,10 +426,64 @@ TEST_F(MainWindowTest, TheCloseBoxEndsTheProgramInAChildProcess)
     EXPECT_TRUE(env.server.waitForLog(u"closed (licences in use 0 of 5)"_s));
 }
 
+// Each window kind shown, then the program ended through its real end in a child process: the windows
+// go while the application object lives, so the process ends with status 0 and not in a crash.
+TEST(ProgramEnd, EveryWindowKindEndsWithStatusZero)
+{
+    for (const QString& kind : {u"FMStart"_s, u"FMPass"_s, u"FMPass cancelled"_s, u"FMServer"_s,
+                                u"frmAbout"_s, u"frmProgrammverlauf"_s, u"all"_s}) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"PLENVARO_APP_TEST_CHILD"_s, u"end:"_s + kind);
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        ASSERT_TRUE(child.waitForFinished(30000)) << qPrintable(kind);
+        const QString out = QString::fromUtf8(child.readAllStandardOutput());
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << qPrintable(kind);
+        EXPECT_EQ(child.exitCode(), 0) << qPrintable(kind) << qPrintable(out)
+                                       << qPrintable(QString::fromUtf8(child.readAllStandardError()));
+        EXPECT_TRUE(out.contains(u"shown\n"_s)) << qPrintable(kind) << qPrintable(out);
+        EXPECT_FALSE(out.contains(u"returned"_s)) << qPrintable(kind) << qPrintable(out);
+    }
+}
+
+namespace {
+
+// Shows the windows named by kind, then ends the program the way a user does.
+[[noreturn]] void endScenario(const QString& kind)
+{
+    const bool all = kind == u"all"_s;
+    app::FMStart& fm = adopt(QString());
+    fm.show();
+    if (all || kind == u"FMPass"_s)
+        fm.mLogin_Click();
+    if (all || kind == u"FMServer"_s)
+        dialogs::windows::fmServer().show();
+    if (all || kind == u"frmAbout"_s)
+        fm.HilfeUeber_Click();
+    if (all || kind == u"frmProgrammverlauf"_s) {
+        fm.mProgrammverlauf_Click();
+        dialogs::windows::programmverlauf().StatusText(u"Test"_s, u"Ende"_s, kind);
+    }
+    QApplication::processEvents();
+    std::printf("shown\n");
+    if (kind == u"FMPass cancelled"_s) {
+        // "Abbruch" in the login dialog shown modally, as during a login attempt.
+        QTimer::singleShot(0, [] { child<QPushButton>(dialogs::windows::fmPass(), u"BUAusst"_s).click(); });
+        dialogs::windows::fmPass().showModal();
+        std::printf("dialog returned\n");
+    }
+    fm.Beenden_Click();
+}
+
+} // namespace
+
 // The children: the program as it runs for a user, ended for real.
 int childScenario(const QString& name)
 {
     dialogs::windows::install();
+    if (name.startsWith(u"end:"_s))
+        endScenario(name.mid(4));
     app::FMStart& fm = adopt(QString::fromUtf8(qgetenv("PLENVARO_APP_TEST_LOGIN")));
     if (name == u"nodsn"_s) {
         forms::MessageBoxes::queueAnswer(Button::Ok);
