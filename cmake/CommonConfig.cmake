@@ -2,10 +2,11 @@
 add_library(plenvaro_common INTERFACE)
 target_compile_features(plenvaro_common INTERFACE cxx_std_20)
 if(MSVC)
-    target_compile_options(plenvaro_common INTERFACE /W4 /WX /utf-8)
+    target_compile_options(plenvaro_common INTERFACE /W4 /utf-8 $<$<BOOL:${PLENVARO_WERROR}>:/WX>)
 else()
-    target_compile_options(plenvaro_common INTERFACE -Wall -Wextra -Wpedantic -Werror -Wshadow
-                                                     -Wnon-virtual-dtor -Wold-style-cast -Wcast-align)
+    target_compile_options(plenvaro_common INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
+                                                     -Wold-style-cast -Wcast-align
+                                                     $<$<BOOL:${PLENVARO_WERROR}>:-Werror>)
 endif()
 target_compile_definitions(plenvaro_common INTERFACE
     QT_NO_CAST_FROM_ASCII QT_NO_CONTEXTLESS_CONNECT QT_NO_KEYWORDS QT_NO_FOREACH

@@ -1,7 +1,7 @@
 #include "connection.h"
 
+#include "platform/wire/wire.h"
 #include "server.h"
-#include "wire.h"
 
 #include <QHostAddress>
 

@@ -1,6 +1,6 @@
 #include "session.h"
 
-#include "wire.h"
+#include "platform/wire/wire.h"
 
 #include <QJsonArray>
 

@@ -7,9 +7,9 @@
 //
 //   bench_ado [--rows 10000,100000,1000000] [--reps 3] [--dir /tmp/plenvaro_bench_ado]
 
-#include "ado_connection.h"
-#include "ado_data_grid.h"
-#include "ado_recordset.h"
+#include "platform/ado/ado_connection.h"
+#include "platform/ado/ado_data_grid.h"
+#include "platform/ado/ado_recordset.h"
 
 #include <QApplication>
 #include <QDate>

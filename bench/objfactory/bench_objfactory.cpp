@@ -1,7 +1,7 @@
 // Latency of one stock-lookup sequence against veldor-server on loopback, beside the floor of the
 // same number of bare request/reply round trips over a loopback TCP socket; then server throughput
 // with 1, 8 and 32 concurrent clients.
-#include "factory.h"
+#include "platform/objfactory/factory.h"
 #include "server_process.h"
 
 #include <QCoreApplication>

@@ -3,8 +3,8 @@
 // synchronous=FULL, autocommit). Both files live in the temporary folder ($TMPDIR), so they sit
 // on the same file system. Figures: items_per_second over wall-clock time (writes wait for the
 // disk), the median of the repetitions.
-#include "cls_registry.h"
-#include "registry_api.h"
+#include "platform/winreg/registry_api.h"
+#include "registry/cls_registry.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>

@@ -1,14 +1,14 @@
 // CheckLogin from start to return with stored credentials on loopback, beside the same server
 // calls made bare through the client (no settings store, no dialogs, no session bookkeeping).
-#include "check_login.h"
-#include "factory.h"
-#include "program_windows.h"
-#include "registry_api.h"
+#include "dialogs/program_windows.h"
+#include "platform/forms/test_reset.h"
+#include "platform/objfactory/factory.h"
+#include "platform/winreg/registry_api.h"
 #include "server_process.h"
-#include "session_settings.h"
-#include "settings_store.h"
-#include "test_reset.h"
-#include "text_routines.h"
+#include "session/check_login.h"
+#include "session/session_settings.h"
+#include "session/settings_store.h"
+#include "session/text_routines.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -42,7 +42,7 @@ run_windows_tests() {
         cmake --install "$gtest/build" >/dev/null
     fi
     cmake -S "$PLENVARO_ROOT" -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=None \
-        -DPLENVARO_REGISTRY_ONLY=ON -DGTest_DIR="$gtest/install/lib/cmake/GTest" >/dev/null
+        -DPLENVARO_REGISTRY_ONLY=ON -DPLENVARO_WERROR=ON -DGTest_DIR="$gtest/install/lib/cmake/GTest" >/dev/null
     cmake --build "$build_dir" -j "$(nproc)"
     built=$SECONDS
 

@@ -1,4 +1,4 @@
-#include "article_query.h"
+#include "app/article_query.h"
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ado_connection.h"
-#include "ado_data_grid.h"
-#include "ado_recordset.h"
+#include "platform/ado/ado_connection.h"
+#include "platform/ado/ado_data_grid.h"
+#include "platform/ado/ado_recordset.h"
 
 #include <QAction>
 #include <QFrame>

@@ -1,4 +1,4 @@
-#include "key_table.h"
+#include "app/key_table.h"
 
 namespace app {
 

@@ -1,8 +1,8 @@
-#include "command_line.h"
-#include "error_handling.h"
-#include "fm_start.h"
-#include "pictures.h"
-#include "program_windows.h"
+#include "app/fm_start.h"
+#include "dialogs/pictures.h"
+#include "dialogs/program_windows.h"
+#include "platform/forms/error_handling.h"
+#include "session/command_line.h"
 
 #include <QApplication>
 #include <QScopeGuard>

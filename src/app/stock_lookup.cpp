@@ -1,6 +1,6 @@
-#include "stock_lookup.h"
+#include "app/stock_lookup.h"
 
-#include "text_routines.h"
+#include "session/text_routines.h"
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -1,6 +1,6 @@
-#include "ansi_validator.h"
+#include "dialogs/ansi_validator.h"
 
-#include "cp1252.h"
+#include "registry/cp1252.h"
 
 #include <algorithm>
 

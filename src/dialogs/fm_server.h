@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session_windows.h"
+#include "session/session_windows.h"
 
 #include <QDialog>
 #include <QLabel>

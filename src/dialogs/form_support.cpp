@@ -1,8 +1,8 @@
-#include "form_support.h"
+#include "dialogs/form_support.h"
 
-#include "ansi_validator.h"
-#include "error_handling.h"
-#include "twips.h"
+#include "dialogs/ansi_validator.h"
+#include "platform/forms/error_handling.h"
+#include "platform/forms/twips.h"
 
 #include <QCoreApplication>
 #include <QScreen>

@@ -1,11 +1,11 @@
-#include "frm_about.h"
+#include "dialogs/frm_about.h"
 
-#include "app_title.h"
-#include "connect_handler.h"
-#include "loaded_windows.h"
-#include "msgbox.h"
-#include "pictures.h"
-#include "twips.h"
+#include "dialogs/pictures.h"
+#include "platform/forms/app_title.h"
+#include "platform/forms/connect_handler.h"
+#include "platform/forms/loaded_windows.h"
+#include "platform/forms/msgbox.h"
+#include "platform/forms/twips.h"
 
 #include <QColor>
 #include <QCoreApplication>

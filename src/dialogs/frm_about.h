@@ -1,6 +1,6 @@
 #pragma once
 
-#include "registry_api.h"
+#include "platform/winreg/registry_api.h"
 
 #include <QDialog>
 #include <QString>

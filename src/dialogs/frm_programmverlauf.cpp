@@ -1,8 +1,8 @@
-#include "frm_programmverlauf.h"
+#include "dialogs/frm_programmverlauf.h"
 
-#include "loaded_windows.h"
-#include "pictures.h"
-#include "twips.h"
+#include "dialogs/pictures.h"
+#include "platform/forms/loaded_windows.h"
+#include "platform/forms/twips.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "pictures.h"
+#include "dialogs/pictures.h"
 
-#include "app_title.h"
+#include "platform/forms/app_title.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,12 +1,12 @@
-#include "program_windows.h"
+#include "dialogs/program_windows.h"
 
-#include "end_program.h"
-#include "fm_pass.h"
-#include "fm_server.h"
-#include "frm_about.h"
-#include "frm_programmverlauf.h"
-#include "loaded_windows.h"
-#include "session_windows.h"
+#include "dialogs/fm_pass.h"
+#include "dialogs/fm_server.h"
+#include "dialogs/frm_about.h"
+#include "dialogs/frm_programmverlauf.h"
+#include "platform/forms/end_program.h"
+#include "platform/forms/loaded_windows.h"
+#include "session/session_windows.h"
 
 #include <QPointer>
 #include <QWidget>

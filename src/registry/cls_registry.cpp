@@ -1,8 +1,8 @@
-#include "cls_registry.h"
+#include "registry/cls_registry.h"
 
-#include "cp1252.h"
-#include "registry_api.h"
-#include "value_text.h"
+#include "platform/winreg/registry_api.h"
+#include "registry/cp1252.h"
+#include "registry/value_text.h"
 
 #include <array>
 #include <cstring>

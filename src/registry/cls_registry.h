@@ -1,6 +1,6 @@
 #pragma once
 
-#include "registry_error.h"
+#include "registry/registry_error.h"
 
 #include <cstdint>
 #include <string>

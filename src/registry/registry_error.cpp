@@ -1,4 +1,4 @@
-#include "registry_error.h"
+#include "registry/registry_error.h"
 
 #include <cstdio>
 #include <utility>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "raised_error.h"
+#include "platform/error/raised_error.h"
 
 #include <cstdint>
 #include <string>

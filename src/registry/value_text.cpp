@@ -1,6 +1,6 @@
-#include "value_text.h"
+#include "registry/value_text.h"
 
-#include "registry_error.h"
+#include "registry/registry_error.h"
 
 #include <limits>
 #include <optional>

@@ -1,14 +1,14 @@
-#include "check_login.h"
+#include "session/check_login.h"
 
-#include "connect_server.h"
-#include "end_program.h"
-#include "error.h"
-#include "login_settings.h"
-#include "msgbox.h"
-#include "server_access.h"
-#include "session_settings.h"
-#include "session_windows.h"
-#include "text_routines.h"
+#include "platform/forms/end_program.h"
+#include "platform/forms/error.h"
+#include "platform/forms/msgbox.h"
+#include "session/connect_server.h"
+#include "session/login_settings.h"
+#include "session/server_access.h"
+#include "session/session_settings.h"
+#include "session/session_windows.h"
+#include "session/text_routines.h"
 
 using namespace Qt::Literals::StringLiterals;
 

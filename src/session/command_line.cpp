@@ -1,4 +1,4 @@
-#include "command_line.h"
+#include "session/command_line.h"
 
 #include <QStringList>
 

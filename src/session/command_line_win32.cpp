@@ -1,6 +1,6 @@
-#include "command_line.h"
+#include "session/command_line.h"
 
-#include "text_routines.h"
+#include "session/text_routines.h"
 
 #include <windows.h>
 

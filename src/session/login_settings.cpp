@@ -1,9 +1,9 @@
-#include "login_settings.h"
+#include "session/login_settings.h"
 
-#include "session_settings.h"
-#include "session_windows.h"
-#include "settings_store.h"
-#include "text_routines.h"
+#include "session/session_settings.h"
+#include "session/session_windows.h"
+#include "session/settings_store.h"
+#include "session/text_routines.h"
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -1,12 +1,12 @@
-#include "server_access.h"
+#include "session/server_access.h"
 
-#include "connect_server.h"
-#include "end_program.h"
-#include "error.h"
-#include "loaded_windows.h"
-#include "mouse_pointer.h"
-#include "msgbox.h"
-#include "session_windows.h"
+#include "platform/forms/end_program.h"
+#include "platform/forms/error.h"
+#include "platform/forms/loaded_windows.h"
+#include "platform/forms/mouse_pointer.h"
+#include "platform/forms/msgbox.h"
+#include "session/connect_server.h"
+#include "session/session_windows.h"
 
 #include <QCoreApplication>
 #include <QThread>

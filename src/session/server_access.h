@@ -1,7 +1,7 @@
 #pragma once
 
-#include "error.h"
-#include "factory.h"
+#include "platform/forms/error.h"
+#include "platform/objfactory/factory.h"
 
 #include <QLineEdit>
 #include <QString>

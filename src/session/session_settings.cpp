@@ -1,4 +1,4 @@
-#include "session_settings.h"
+#include "session/session_settings.h"
 
 namespace session {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "factory.h"
+#include "platform/objfactory/factory.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "session_windows.h"
+#include "session/session_windows.h"
 
-#include "error.h"
+#include "platform/forms/error.h"
 
 using namespace Qt::Literals::StringLiterals;
 

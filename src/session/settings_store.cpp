@@ -1,8 +1,8 @@
-#include "settings_store.h"
+#include "session/settings_store.h"
 
-#include "cp1252.h"
-#include "error.h"
-#include "registry_api.h"
+#include "platform/forms/error.h"
+#include "platform/winreg/registry_api.h"
+#include "registry/cp1252.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
-#include "text_routines.h"
+#include "session/text_routines.h"
 
-#include "cp1252.h"
-#include "error.h"
+#include "platform/forms/error.h"
+#include "registry/cp1252.h"
 
 #include <QLocale>
 

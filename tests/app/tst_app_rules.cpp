@@ -1,6 +1,6 @@
-#include "article_query.h"
-#include "key_table.h"
-#include "stock_lookup.h"
+#include "app/article_query.h"
+#include "app/key_table.h"
+#include "app/stock_lookup.h"
 
 #include <gtest/gtest.h>
 

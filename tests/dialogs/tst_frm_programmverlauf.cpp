@@ -1,8 +1,8 @@
-#include "frm_programmverlauf.h"
+#include "dialogs/frm_programmverlauf.h"
 
-#include "forms.h"
-#include "program_windows.h"
-#include "registry_api.h"
+#include "dialogs/program_windows.h"
+#include "platform/forms/forms.h"
+#include "platform/winreg/registry_api.h"
 
 #include <QCloseEvent>
 #include <QPointer>

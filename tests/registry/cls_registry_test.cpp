@@ -1,6 +1,6 @@
 // clsRegistry against the registry functions: the portable store here, advapi32 under Windows.
 // Every case works below the winreg tests' scratch key, HKCU\Software\PlenvaroTest\<random>.
-#include "cls_registry.h"
+#include "registry/cls_registry.h"
 #include "registry_fixture.h"
 
 #include <algorithm>

@@ -3,16 +3,16 @@
 // What every login test starts from: a fresh session record and dialogs, an empty settings
 // store of its own, a real server, and a program end that can be observed.
 
-#include "end_program.h"
+#include "dialogs/program_windows.h"
 #include "modal_driver.h"
-#include "msgbox.h"
-#include "program_windows.h"
-#include "registry_api.h"
+#include "platform/forms/end_program.h"
+#include "platform/forms/msgbox.h"
+#include "platform/forms/test_reset.h"
+#include "platform/winreg/registry_api.h"
 #include "server_process.h"
-#include "session_settings.h"
-#include "settings_store.h"
-#include "test_reset.h"
-#include "text_routines.h"
+#include "session/session_settings.h"
+#include "session/settings_store.h"
+#include "session/text_routines.h"
 
 #include <QFile>
 #include <QTemporaryDir>

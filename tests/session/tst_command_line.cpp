@@ -1,5 +1,5 @@
-#include "command_line.h"
-#include "text_routines.h"
+#include "session/command_line.h"
+#include "session/text_routines.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "text_routines.h"
+#include "session/text_routines.h"
 
-#include "connect_server.h"
-#include "cp1252.h"
+#include "registry/cp1252.h"
+#include "session/connect_server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "ado_connection.h"
+#include "platform/ado/ado_connection.h"
 
-#include "ado_connection_string.h"
-#include "ado_odbc.h"
+#include "platform/ado/ado_connection_string.h"
+#include "platform/ado/ado_odbc.h"
 
 #include <vector>
 

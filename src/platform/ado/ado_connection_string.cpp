@@ -1,6 +1,6 @@
-#include "ado_connection_string.h"
+#include "platform/ado/ado_connection_string.h"
 
-#include "ado_error.h"
+#include "platform/ado/ado_error.h"
 
 #include <QList>
 

@@ -1,8 +1,8 @@
-#include "ado_data_grid.h"
+#include "platform/ado/ado_data_grid.h"
 
-#include "ado_error.h"
-#include "ado_recordset.h"
-#include "ado_recordset_model.h"
+#include "platform/ado/ado_error.h"
+#include "platform/ado/ado_recordset.h"
+#include "platform/ado/ado_recordset_model.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "ado_error.h"
+#include "platform/ado/ado_error.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
-#include "ado_odbc.h"
+#include "platform/ado/ado_odbc.h"
 
-#include "ado_types.h"
+#include "platform/ado/ado_types.h"
 
 #include <vector>
 

@@ -3,7 +3,7 @@
 // The one place that includes the ODBC headers. Only standard ODBC 3 calls are used, in their wide (W) forms,
 // so the same code runs on unixODBC and on the Windows driver manager.
 
-#include "ado_error.h"
+#include "platform/ado/ado_error.h"
 
 #include <QString>
 #include <QStringView>

@@ -1,9 +1,9 @@
-#include "ado_recordset.h"
+#include "platform/ado/ado_recordset.h"
 
-#include "ado_connection.h"
-#include "ado_error.h"
-#include "ado_odbc.h"
-#include "ado_result_fetch.h"
+#include "platform/ado/ado_connection.h"
+#include "platform/ado/ado_error.h"
+#include "platform/ado/ado_odbc.h"
+#include "platform/ado/ado_result_fetch.h"
 
 #include <new>
 

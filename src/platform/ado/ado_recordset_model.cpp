@@ -1,7 +1,7 @@
-#include "ado_recordset_model.h"
+#include "platform/ado/ado_recordset_model.h"
 
-#include "ado_error.h"
-#include "ado_recordset.h"
+#include "platform/ado/ado_error.h"
+#include "platform/ado/ado_recordset.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
-#include "ado_result_fetch.h"
+#include "platform/ado/ado_result_fetch.h"
 
-#include "ado_sql_escapes.h"
+#include "platform/ado/ado_sql_escapes.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ado_odbc.h"
-#include "ado_result_store.h"
-#include "ado_types.h"
+#include "platform/ado/ado_odbc.h"
+#include "platform/ado/ado_result_store.h"
+#include "platform/ado/ado_types.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "ado_result_store.h"
+#include "platform/ado/ado_result_store.h"
 
-#include "ado_error.h"
+#include "platform/ado/ado_error.h"
 
 #include <QDate>
 #include <QTime>

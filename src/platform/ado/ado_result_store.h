@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ado_types.h"
+#include "platform/ado/ado_types.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "ado_sql_escapes.h"
+#include "platform/ado/ado_sql_escapes.h"
 
 #include <array>
 

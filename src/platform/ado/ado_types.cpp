@@ -1,4 +1,4 @@
-#include "ado_types.h"
+#include "platform/ado/ado_types.h"
 
 #include <array>
 #include <cmath>

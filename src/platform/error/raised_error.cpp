@@ -1,4 +1,4 @@
-#include "raised_error.h"
+#include "platform/error/raised_error.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "beep.h"
+#include "platform/forms/beep.h"
 
 #include <QApplication>
 

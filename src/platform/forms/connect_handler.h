@@ -1,6 +1,6 @@
 #pragma once
 
-#include "error_handling.h"
+#include "platform/forms/error_handling.h"
 
 #include <QObject>
 

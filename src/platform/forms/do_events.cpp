@@ -1,4 +1,4 @@
-#include "do_events.h"
+#include "platform/forms/do_events.h"
 
 #include <QCoreApplication>
 

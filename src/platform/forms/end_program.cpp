@@ -1,4 +1,4 @@
-#include "end_program.h"
+#include "platform/forms/end_program.h"
 
 #include <QtGlobal>
 #include <QThread>

@@ -1,4 +1,4 @@
-#include "error.h"
+#include "platform/forms/error.h"
 
 #include <utility>
 

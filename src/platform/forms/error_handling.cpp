@@ -1,8 +1,8 @@
-#include "error_handling.h"
+#include "platform/forms/error_handling.h"
 
-#include "end_program.h"
-#include "error.h"
-#include "msgbox.h"
+#include "platform/forms/end_program.h"
+#include "platform/forms/error.h"
+#include "platform/forms/msgbox.h"
 
 namespace forms {
 

@@ -1,4 +1,4 @@
-#include "loaded_windows.h"
+#include "platform/forms/loaded_windows.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "message_box_widget.h"
+#include "platform/forms/message_box_widget.h"
 
 #include <QAbstractButton>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "msgbox_types.h"
+#include "platform/forms/msgbox_types.h"
 
 #include <QMessageBox>
 

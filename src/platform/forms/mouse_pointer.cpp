@@ -1,4 +1,4 @@
-#include "mouse_pointer.h"
+#include "platform/forms/mouse_pointer.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
-#include "msgbox.h"
+#include "platform/forms/msgbox.h"
 
-#include "message_box_widget.h"
+#include "platform/forms/message_box_widget.h"
 
 #include <QAbstractButton>
 #include <QApplication>

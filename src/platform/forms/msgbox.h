@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app_title.h"
-#include "msgbox_types.h"
+#include "platform/forms/app_title.h"
+#include "platform/forms/msgbox_types.h"
 
 #include <QList>
 #include <QString>

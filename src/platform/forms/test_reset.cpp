@@ -1,10 +1,10 @@
-#include "test_reset.h"
+#include "platform/forms/test_reset.h"
 
-#include "beep.h"
-#include "end_program.h"
-#include "loaded_windows.h"
-#include "mouse_pointer.h"
-#include "msgbox.h"
+#include "platform/forms/beep.h"
+#include "platform/forms/end_program.h"
+#include "platform/forms/loaded_windows.h"
+#include "platform/forms/mouse_pointer.h"
+#include "platform/forms/msgbox.h"
 
 namespace forms {
 

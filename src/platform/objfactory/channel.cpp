@@ -1,7 +1,7 @@
-#include "channel.h"
+#include "platform/objfactory/channel.h"
 
-#include "server_error.h"
-#include "wire.h"
+#include "platform/objfactory/server_error.h"
+#include "platform/wire/wire.h"
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tcp_stream.h"
+#include "platform/objfactory/tcp_stream.h"
 
 #include <QByteArray>
 #include <QJsonObject>

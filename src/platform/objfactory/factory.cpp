@@ -1,7 +1,7 @@
-#include "factory.h"
+#include "platform/objfactory/factory.h"
 
-#include "connect_string.h"
-#include "wire.h"
+#include "platform/objfactory/connect_string.h"
+#include "platform/wire/wire.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "channel.h"
-#include "server_error.h"
+#include "platform/objfactory/channel.h"
+#include "platform/objfactory/server_error.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "tcp_stream.h"
+#include "platform/objfactory/tcp_stream.h"
 
 #include <algorithm>
 #include <cerrno>

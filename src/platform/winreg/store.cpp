@@ -1,4 +1,4 @@
-#include "store.h"
+#include "platform/winreg/store.h"
 
 #include <cerrno>
 #include <chrono>

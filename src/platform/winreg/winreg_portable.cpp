@@ -1,7 +1,7 @@
 // The registry functions on top of the SQLite store, for platforms without advapi32.
-#include "registry_api.h"
+#include "platform/winreg/registry_api.h"
 
-#include "store.h"
+#include "platform/winreg/store.h"
 
 #include <cstdlib>
 #include <cstring>

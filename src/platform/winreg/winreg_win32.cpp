@@ -1,6 +1,6 @@
 // On Windows the registry functions are advapi32's own (declared by <windows.h>, linked in CMake);
 // only the portable store's controls need bodies, and there is no store to control.
-#include "registry_api.h"
+#include "platform/winreg/registry_api.h"
 
 extern "C" {
 

@@ -1,4 +1,4 @@
-#include "wire.h"
+#include "platform/wire/wire.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>

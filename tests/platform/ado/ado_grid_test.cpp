@@ -1,10 +1,10 @@
 // The data grid and its model over a recordset read from SQLite.
 
-#include "ado_connection.h"
-#include "ado_data_grid.h"
-#include "ado_recordset.h"
-#include "ado_recordset_model.h"
 #include "ado_test_support.h"
+#include "platform/ado/ado_connection.h"
+#include "platform/ado/ado_data_grid.h"
+#include "platform/ado/ado_recordset.h"
+#include "platform/ado/ado_recordset_model.h"
 
 #include <QApplication>
 #include <QHeaderView>

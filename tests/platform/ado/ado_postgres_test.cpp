@@ -1,10 +1,10 @@
 // The same recordset against PostgreSQL through psqlODBC: a throw-away server on 127.0.0.1, started here, and
 // the data source "tovi_net" pointing at it with stored credentials and a different default database.
 
-#include "ado_connection.h"
-#include "ado_error.h"
-#include "ado_recordset.h"
-#include "ado_recordset_model.h"
+#include "platform/ado/ado_connection.h"
+#include "platform/ado/ado_error.h"
+#include "platform/ado/ado_recordset.h"
+#include "platform/ado/ado_recordset_model.h"
 
 #include <QDir>
 #include <QFile>

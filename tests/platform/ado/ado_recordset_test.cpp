@@ -1,9 +1,9 @@
 // The connection and the recordset against the SQLite ODBC driver, through a private odbc.ini.
 
-#include "ado_connection.h"
-#include "ado_error.h"
-#include "ado_recordset.h"
 #include "ado_test_support.h"
+#include "platform/ado/ado_connection.h"
+#include "platform/ado/ado_error.h"
+#include "platform/ado/ado_recordset.h"
 
 #include <QDir>
 #include <QTemporaryDir>

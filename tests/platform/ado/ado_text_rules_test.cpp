@@ -1,11 +1,11 @@
 // Rules applied to text on its way to and from the driver: the connection string, escape clauses, and the
 // conversions of delivered values into the column store.
 
-#include "ado_connection_string.h"
-#include "ado_error.h"
-#include "ado_result_store.h"
-#include "ado_sql_escapes.h"
-#include "ado_types.h"
+#include "platform/ado/ado_connection_string.h"
+#include "platform/ado/ado_error.h"
+#include "platform/ado/ado_result_store.h"
+#include "platform/ado/ado_sql_escapes.h"
+#include "platform/ado/ado_types.h"
 
 #include <gtest/gtest.h>
 

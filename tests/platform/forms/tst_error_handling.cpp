@@ -1,9 +1,9 @@
-#include "ado_error.h"
 #include "fixture.h"
-#include "registry_error.h"
-#include "server_error.h"
+#include "platform/ado/ado_error.h"
+#include "platform/objfactory/server_error.h"
+#include "platform/wire/wire.h"
+#include "registry/registry_error.h"
 #include "suites.h"
-#include "wire.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "connect_string.h"
+#include "platform/objfactory/connect_string.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "factory.h"
+#include "platform/objfactory/factory.h"
+#include "platform/wire/wire.h"
 #include "server_process.h"
-#include "wire.h"
 
 #include <QDate>
 #include <QTcpServer>
