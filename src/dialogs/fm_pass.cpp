@@ -35,13 +35,6 @@ void save(const char* key, const QString& value)
                          QString::fromLatin1(session::SettingsSection), QString::fromLatin1(key), value);
 }
 
-QLineEdit* box(QWidget* parent, const QString& name, int left, int top, int width, int height)
-{
-    QLineEdit* b = addTextBox(parent, name, left, top, width, height);
-    b->setMaxLength(20);
-    return b;
-}
-
 } // namespace
 
 FMPass::FMPass()
@@ -53,21 +46,23 @@ FMPass::FMPass()
     setWindowIcon(pictures::programIcon());
     setFixedSize(forms::twipsToPixelsX(3975), forms::twipsToPixelsY(1410));
 
-    m_label5 = addLabel(this, u"Label5"_s, u"User(WWS Personalcode):"_s, 120, 165, 1920, 195, true);
-    m_user = box(this, u"BUSER"_s, 2280, 120, 1455, 285);
-    m_label3 = addLabel(this, u"Label3"_s, u"Passwort:"_s, 1320, 540, 690, 195, true);
-    m_password = box(this, u"BPASSWORT"_s, 2280, 525, 1455, 285);
-    m_password->setEchoMode(QLineEdit::Password);
-    m_server = addPushButton(this, u"BUServer"_s, u"Server"_s, pictures::buttonServer(), 120, 480, 1095, 375);
-    m_save = addPushButton(this, u"BUSpeich"_s, u"Anmelden"_s, pictures::buttonLogin(), 120, 960, 1695, 375);
-    m_save->setDefault(true);
-    m_cancel =
-        addPushButton(this, u"BUAusst"_s, u"Abbruch"_s, pictures::buttonCancel(), 2160, 960, 1695, 375);
-
-    setTabOrder(m_password, m_user);
-    setTabOrder(m_user, m_save);
-    setTabOrder(m_save, m_cancel);
-    setTabOrder(m_cancel, m_server);
+    // clang-format off
+    placeControls(*this, {
+        // name          kind                        text                          left  top   width height tab max picture
+        {u"Label5",    ControlKind::SizedLabel,    u"User(WWS Personalcode):",   120,  165,  1920, 195},
+        {u"BUSER",     ControlKind::TextBox,       {},                           2280, 120,  1455, 285,   1,  20},
+        {u"Label3",    ControlKind::SizedLabel,    u"Passwort:",                 1320, 540,  690,  195},
+        {u"BPASSWORT", ControlKind::PasswordBox,   {},                           2280, 525,  1455, 285,   0,  20},
+        {u"BUServer",  ControlKind::PushButton,    u"Server",                    120,  480,  1095, 375,   4,  0,  pictures::buttonServer},
+        {u"BUSpeich",  ControlKind::DefaultButton, u"Anmelden",                  120,  960,  1695, 375,   2,  0,  pictures::buttonLogin},
+        {u"BUAusst",   ControlKind::PushButton,    u"Abbruch",                   2160, 960,  1695, 375,   3,  0,  pictures::buttonCancel},
+    });
+    // clang-format on
+    m_user = &placed<QLineEdit>(*this, u"BUSER");
+    m_password = &placed<QLineEdit>(*this, u"BPASSWORT");
+    m_server = &placed<QPushButton>(*this, u"BUServer");
+    m_save = &placed<QPushButton>(*this, u"BUSpeich");
+    m_cancel = &placed<QPushButton>(*this, u"BUAusst");
 
     m_user->installEventFilter(this);
     m_password->installEventFilter(this);

@@ -47,9 +47,7 @@ private:
     void BPASSWORT_GotFocus();
     void Form_Activate();
 
-    QLabel* m_label5;
     QLineEdit* m_user;
-    QLabel* m_label3;
     QLineEdit* m_password;
     QPushButton* m_server;
     QPushButton* m_save;

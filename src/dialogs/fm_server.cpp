@@ -25,20 +25,6 @@ namespace {
 
 const QString ConnectTitle = u"Anmeldung an Caché"_s;
 
-// Locked at first, on the button-face colour.
-QLineEdit* box(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
-               int height)
-{
-    QLineEdit* b = addTextBox(parent, name, left, top, width, height);
-    b->setText(text);
-    b->setEnabled(false);
-    QPalette palette = b->palette();
-    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Button));
-    b->setPalette(palette);
-    return b;
-}
-
 } // namespace
 
 FMServer::FMServer() : QDialog(nullptr, Qt::Dialog | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
@@ -48,28 +34,31 @@ FMServer::FMServer() : QDialog(nullptr, Qt::Dialog | Qt::WindowMinMaxButtonsHint
     setWindowIcon(pictures::programIcon());
     resize(forms::twipsToPixelsX(3720), forms::twipsToPixelsY(1815));
 
-    addLabel(this, u"Label4"_s, u"ServerIP:"_s, 360, 165, 615, 255, false);
-    m_address = box(this, u"BSERVERIP"_s, session::siteDefaultServer(), 1080, 120, 1455, 285);
-    addLabel(this, u"Label6"_s, u"Port:"_s, 2640, 165, 615, 255, false);
-    m_port = box(this, u"BPORT"_s, u"1973"_s, 3120, 120, 495, 285);
-    addLabel(this, u"Label1"_s, u"Firma:"_s, 600, 525, 495, 255, false);
-    m_company = box(this, u"BFIRMA"_s, u"1"_s, 1080, 480, 375, 285);
-    addLabel(this, u"Label2"_s, u"Filiale:"_s, 1680, 525, 495, 255, false);
-    m_branch = box(this, u"BFIL"_s, u"0"_s, 2160, 480, 375, 285);
-    addLabel(this, u"Label3"_s, u"Namespace:"_s, 120, 885, 900, 195, true);
-    m_namespace = box(this, u"BNAMESPACE"_s, u"VELDOR"_s, 1080, 840, 1455, 285);
-    m_edit = addPushButton(this, u"BUEdit"_s, u"Ändern"_s, pictures::buttonEdit(), 120, 1320, 1695, 375);
-    m_edit->setCheckable(true);
-    m_edit->setChecked(true); // latched: locked
-    m_back = addPushButton(this, u"BUZurück"_s, u"Zurück"_s, pictures::buttonBack(), 1920, 1320, 1695, 375);
-    m_back->setDefault(true);
-
-    setTabOrder(m_edit, m_address);
-    setTabOrder(m_address, m_port);
-    setTabOrder(m_port, m_company);
-    setTabOrder(m_company, m_branch);
-    setTabOrder(m_branch, m_namespace);
-    setTabOrder(m_namespace, m_back);
+    const QString server = session::siteDefaultServer();
+    // clang-format off
+    placeControls(*this, {
+        // name           kind                          text         left  top   width height tab max picture
+        {u"Label4",     ControlKind::Label,           u"ServerIP:",  360,  165,  615,  255},
+        {u"BSERVERIP",  ControlKind::LockedTextBox,   server,        1080, 120,  1455, 285,   1},
+        {u"Label6",     ControlKind::Label,           u"Port:",      2640, 165,  615,  255},
+        {u"BPORT",      ControlKind::LockedTextBox,   u"1973",       3120, 120,  495,  285,   2},
+        {u"Label1",     ControlKind::Label,           u"Firma:",     600,  525,  495,  255},
+        {u"BFIRMA",     ControlKind::LockedTextBox,   u"1",          1080, 480,  375,  285,   3},
+        {u"Label2",     ControlKind::Label,           u"Filiale:",   1680, 525,  495,  255},
+        {u"BFIL",       ControlKind::LockedTextBox,   u"0",          2160, 480,  375,  285,   4},
+        {u"Label3",     ControlKind::SizedLabel,      u"Namespace:", 120,  885,  900,  195},
+        {u"BNAMESPACE", ControlKind::LockedTextBox,   u"VELDOR",     1080, 840,  1455, 285,   5},
+        {u"BUEdit",     ControlKind::TwoStateButton,  u"Ändern",     120,  1320, 1695, 375,   0,  0,  pictures::buttonEdit},
+        {u"BUZurück",   ControlKind::DefaultButton,   u"Zurück",     1920, 1320, 1695, 375,   6,  0,  pictures::buttonBack},
+    });
+    // clang-format on
+    m_address = &placed<QLineEdit>(*this, u"BSERVERIP");
+    m_port = &placed<QLineEdit>(*this, u"BPORT");
+    m_company = &placed<QLineEdit>(*this, u"BFIRMA");
+    m_branch = &placed<QLineEdit>(*this, u"BFIL");
+    m_namespace = &placed<QLineEdit>(*this, u"BNAMESPACE");
+    m_edit = &placed<QPushButton>(*this, u"BUEdit"); // latched (set): locked
+    m_back = &placed<QPushButton>(*this, u"BUZurück");
 
     m_lock.setObjectName(u"Lock"_s);
     m_lock.setInterval(session::IdleDisconnectMs);

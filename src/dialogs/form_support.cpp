@@ -1,16 +1,17 @@
 #include "dialogs/form_support.h"
 
 #include "dialogs/ansi_validator.h"
-#include "platform/forms/error_handling.h"
 #include "platform/forms/twips.h"
 
-#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMap>
+#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 
-#include <vector>
-
 namespace dialogs {
+
 void setOwner(QWidget& window, QWidget* owner)
 {
     // Ownership in the window system's sense only: kept above and centred on its owner, but never
@@ -24,35 +25,71 @@ void setOwner(QWidget& window, QWidget* owner)
     window.move(frame.topLeft());
 }
 
-QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
-                 int height, bool sizedToText)
+namespace {
+
+QWidget* make(QWidget& form, const Control& row)
 {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(forms::twipsRect(left, top, width, height));
-    if (sizedToText)
-        label->adjustSize();
-    return label;
+    const QString text = row.text.toString();
+    switch (row.kind) {
+    case ControlKind::Label:
+    case ControlKind::SizedLabel:
+        return new QLabel(text, &form);
+    case ControlKind::TextBox:
+    case ControlKind::PasswordBox:
+    case ControlKind::LockedTextBox: {
+        auto* box = new QLineEdit(text, &form);
+        box->setValidator(new AnsiValidator(box));
+        if (row.maxLength > 0)
+            box->setMaxLength(row.maxLength);
+        if (row.kind == ControlKind::PasswordBox)
+            box->setEchoMode(QLineEdit::Password);
+        if (row.kind == ControlKind::LockedTextBox) {
+            box->setEnabled(false);
+            QPalette palette = box->palette();
+            for (const QPalette::ColorGroup group :
+                 {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+                palette.setColor(group, QPalette::Base, palette.color(group, QPalette::Button));
+            box->setPalette(palette);
+        }
+        return box;
+    }
+    case ControlKind::PushButton:
+    case ControlKind::DefaultButton:
+    case ControlKind::TwoStateButton: {
+        auto* button = new QPushButton(row.picture ? row.picture() : QIcon(), text, &form);
+        button->setIconSize(QSize(16, 16));
+        button->setAutoDefault(true); // Enter presses the focused button; elsewhere the default one
+        button->setDefault(row.kind == ControlKind::DefaultButton);
+        if (row.kind == ControlKind::TwoStateButton) {
+            button->setCheckable(true);
+            button->setChecked(true);
+        }
+        return button;
+    }
+    }
+    return nullptr;
 }
 
-QLineEdit* addTextBox(QWidget* parent, const QString& name, int left, int top, int width, int height)
-{
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setGeometry(forms::twipsRect(left, top, width, height));
-    box->setValidator(new AnsiValidator(box));
-    return box;
-}
+} // namespace
 
-QPushButton* addPushButton(QWidget* parent, const QString& name, const QString& text, const QIcon& icon,
-                           int left, int top, int width, int height)
+QList<QWidget*> placeControls(QWidget& form, std::initializer_list<Control> table)
 {
-    auto* button = new QPushButton(icon, text, parent);
-    button->setObjectName(name);
-    button->setGeometry(forms::twipsRect(left, top, width, height));
-    button->setIconSize(QSize(16, 16));
-    button->setAutoDefault(true); // Enter presses the focused button; elsewhere the default one
-    return button;
+    QList<QWidget*> controls;
+    QMap<int, QWidget*> byTabIndex;
+    for (const Control& row : table) {
+        QWidget* control = make(form, row);
+        control->setObjectName(row.name.toString());
+        control->setGeometry(forms::twipsRect(row.left, row.top, row.width, row.height));
+        if (row.kind == ControlKind::SizedLabel)
+            control->adjustSize();
+        if (row.tabIndex >= 0)
+            byTabIndex.insert(row.tabIndex, control);
+        controls.append(control);
+    }
+    const QList<QWidget*> order = byTabIndex.values();
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order.at(i - 1), order.at(i));
+    return controls;
 }
 
 } // namespace dialogs

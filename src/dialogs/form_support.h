@@ -1,25 +1,53 @@
 #pragma once
 
 #include <QIcon>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
+#include <QList>
+#include <QStringView>
 #include <QWidget>
 
-#include <functional>
+#include <initializer_list>
 
 namespace dialogs {
 
 // Makes owner (or nobody) the owner of a top-level window and centres it on the owner (or screen).
 void setOwner(QWidget& window, QWidget* owner);
 
-// Controls placed as laid out, in twips (left, top, width, height), named by their control names.
-QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top, int width,
-                 int height, bool sizedToText);
-// A text box that refuses characters the settings store cannot keep.
-QLineEdit* addTextBox(QWidget* parent, const QString& name, int left, int top, int width, int height);
-// A push button with a 16 x 16 picture beside its caption.
-QPushButton* addPushButton(QWidget* parent, const QString& name, const QString& text, const QIcon& icon,
-                           int left, int top, int width, int height);
+// What a row of a form's control table makes.
+enum class ControlKind
+{
+    Label,          // a text, placed as laid out
+    SizedLabel,     // a text sized to its contents
+    TextBox,        // a box that refuses characters the settings store cannot keep
+    PasswordBox,    // the same, every character shown as "*"
+    LockedTextBox,  // a text box, disabled, on the button-face colour
+    PushButton,     // a button with a 16 x 16 picture beside its caption
+    DefaultButton,  // the same, pressed by Enter unless another button has the focus
+    TwoStateButton, // the same, latching: each click flips its state (set at first)
+};
+
+// One control as the window's control table lays it out: name, kind, text, position in twips, tab
+// index (-1: not in the tab order), the most characters a box takes (0: no limit) and a button's picture.
+struct Control
+{
+    QStringView name;
+    ControlKind kind;
+    QStringView text;
+    int left, top, width, height;
+    int tabIndex = -1;
+    int maxLength = 0;
+    QIcon (*picture)() = nullptr;
+};
+
+// Makes the table's controls as children of form, named by their control names, and sets the tab
+// order by the tab indexes. Returns them in table order.
+QList<QWidget*> placeControls(QWidget& form, std::initializer_list<Control> table);
+
+// A control placed by placeControls, by its name.
+template <typename T> T& placed(QWidget& form, QStringView name)
+{
+    T* found = form.findChild<T*>(name.toString(), Qt::FindDirectChildrenOnly);
+    Q_ASSERT(found);
+    return *found;
+}
 
 } // namespace dialogs
