@@ -1,6 +1,7 @@
 #include "app/fm_start.h"
 
 #include "app/article_query.h"
+#include "app/fm_start_layout.h"
 #include "app/key_table.h"
 #include "app/stock_lookup.h"
 #include "dialogs/fm_pass.h"
@@ -27,32 +28,12 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 
-#include <type_traits>
-
 using namespace Qt::Literals::StringLiterals;
 
 namespace app {
 namespace {
 
 constexpr int PanelHeight = 300; // twips, both bottom panels
-
-template <typename T> T* control(QWidget* parent, const char* name, int left, int top, int width, int height)
-{
-    auto* widget = new T(parent);
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(forms::twipsRect(left, top, width, height));
-    if constexpr (std::is_same_v<T, QPushButton>)
-        widget->setAutoDefault(true); // Enter presses the focused button, as Space does
-    return widget;
-}
-
-QPushButton* pictureButton(QWidget* parent, const char* name, const QIcon& icon, int left)
-{
-    auto* button = control<QPushButton>(parent, name, left, 0, 345, 300);
-    button->setIcon(icon);
-    button->setIconSize(QSize(16, 16));
-    return button;
-}
 
 } // namespace
 
@@ -105,45 +86,19 @@ void FMStart::buildControls()
     client->setObjectName(u"client"_s);
     setCentralWidget(client);
 
-    m_grid = control<ado::DataGrid>(client, "grdDataGrid", 0, 0, 9420, 3495);
-    QFont gridFont(u"MS Sans Serif"_s);
-    gridFont.setPointSizeF(8.25);
-    m_grid->setFont(gridFont);
-    // A click into any column of a row looks up that row's article.
-    m_grid->setSelectedTextField(u"num_artikel"_s);
-
-    m_buttons = control<QFrame>(client, "picButtons", 0, 5580, 9420, PanelHeight);
-    m_refresh = control<QPushButton>(m_buttons, "cmdRefresh", 1213, 0, 1095, 300);
-    m_refresh->setText(u"&Neu lesen"_s);
-    m_close = control<QPushButton>(m_buttons, "cmdClose", 3521, 0, 1095, 300);
-    m_close->setText(u"S&chließen"_s);
-    control<QLabel>(m_buttons, "Label1", 4920, 0, 1095, 255)->setText(u"Lagerstand:"_s);
-    m_stock = control<QLineEdit>(m_buttons, "txt_Lagerstand", 5880, 0, 1455, 285);
-    m_stock->setText(u"Text1"_s);
-    m_stock->setEnabled(false);
-    control<QLabel>(m_buttons, "Label2", 8040, 0, 615, 255)->setText(u"heute"_s);
-    m_today = control<QLineEdit>(m_buttons, "txt_LagerHeute", 8640, 0, 615, 285);
-    m_today->setText(u"Text2"_s);
-    m_today->setEnabled(false);
-
-    m_statBox = control<QFrame>(client, "picStatBox", 0, 5880, 9420, PanelHeight);
-    m_first = pictureButton(m_statBox, "cmdFirst", pictures::navFirst(), 0);
-    m_previous = pictureButton(m_statBox, "cmdPrevious", pictures::navPrevious(), 345);
-    m_status = control<QLabel>(m_statBox, "lblStatus", 690, 0, 3360, 285);
-    m_status->setAutoFillBackground(true);
-    QPalette white = m_status->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    m_status->setPalette(white);
-    m_status->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_next = pictureButton(m_statBox, "cmdNext", pictures::navNext(), 4200);
-    m_last = pictureButton(m_statBox, "cmdLast", pictures::navLast(), 4545);
-
-    // Tab order by the stored tab indexes.
-    const QList<QWidget*> order{m_grid, m_buttons,  m_close, m_refresh, m_statBox, m_last,
-                                m_next, m_previous, m_first, m_status,  m_stock,   m_today};
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order.at(i - 1), order.at(i));
-    m_grid->setFocus();
+    layOutFMStart(*client);
+    m_grid = client->findChild<ado::DataGrid*>(u"grdDataGrid"_s);
+    m_buttons = client->findChild<QFrame*>(u"picButtons"_s);
+    m_refresh = m_buttons->findChild<QPushButton*>(u"cmdRefresh"_s);
+    m_close = m_buttons->findChild<QPushButton*>(u"cmdClose"_s);
+    m_stock = m_buttons->findChild<QLineEdit*>(u"txt_Lagerstand"_s);
+    m_today = m_buttons->findChild<QLineEdit*>(u"txt_LagerHeute"_s);
+    m_statBox = client->findChild<QFrame*>(u"picStatBox"_s);
+    m_first = m_statBox->findChild<QPushButton*>(u"cmdFirst"_s);
+    m_previous = m_statBox->findChild<QPushButton*>(u"cmdPrevious"_s);
+    m_status = m_statBox->findChild<QLabel*>(u"lblStatus"_s);
+    m_next = m_statBox->findChild<QPushButton*>(u"cmdNext"_s);
+    m_last = m_statBox->findChild<QPushButton*>(u"cmdLast"_s);
 
     forms::connectHandler(m_first, &QPushButton::clicked, this, &FMStart::cmdFirst_Click);
     forms::connectHandler(m_previous, &QPushButton::clicked, this, &FMStart::cmdPrevious_Click);
