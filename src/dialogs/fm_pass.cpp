@@ -58,17 +58,15 @@ FMPass::FMPass()
         {u"BUAusst",   ControlKind::PushButton,    u"Abbruch",                   2160, 960,  1695, 375,   3,  0,  pictures::buttonCancel},
     });
     // clang-format on
-    m_user = &placed<QLineEdit>(*this, u"BUSER");
-    m_password = &placed<QLineEdit>(*this, u"BPASSWORT");
-    m_server = &placed<QPushButton>(*this, u"BUServer");
-    m_save = &placed<QPushButton>(*this, u"BUSpeich");
-    m_cancel = &placed<QPushButton>(*this, u"BUAusst");
 
-    m_user->installEventFilter(this);
-    m_password->installEventFilter(this);
-    forms::connectHandler(m_save, &QPushButton::clicked, this, &FMPass::BUSpeich_Click);
-    forms::connectHandler(m_server, &QPushButton::clicked, this, &FMPass::BUServer_Click);
-    forms::connectHandler(m_cancel, &QPushButton::clicked, this, &FMPass::BUAusst_Click);
+    BUSER().installEventFilter(this);
+    BPASSWORT().installEventFilter(this);
+    forms::connectHandler(&placed<QPushButton>(*this, u"BUSpeich"), &QPushButton::clicked, this,
+                          &FMPass::BUSpeich_Click);
+    forms::connectHandler(&placed<QPushButton>(*this, u"BUServer"), &QPushButton::clicked, this,
+                          &FMPass::BUServer_Click);
+    forms::connectHandler(&placed<QPushButton>(*this, u"BUAusst"), &QPushButton::clicked, this,
+                          &FMPass::BUAusst_Click);
 
     forms::registerWindow(this, [this] { hide(); });
 }
@@ -148,22 +146,22 @@ void FMPass::BUAusst_Click()
 
 void FMPass::BUSER_GotFocus()
 {
-    session::SelectAllText(*m_user, true);
+    session::SelectAllText(BUSER(), true);
 }
 
 void FMPass::BUSER_LostFocus()
 {
-    m_user->setText(upperWithinAnsi(m_user->text()));
+    BUSER().setText(upperWithinAnsi(BUSER().text()));
 }
 
 void FMPass::BPASSWORT_GotFocus()
 {
-    session::SelectAllText(*m_password, true);
+    session::SelectAllText(BPASSWORT(), true);
 }
 
 void FMPass::Form_Activate()
 {
-    m_password->setFocus();
+    BPASSWORT().setFocus();
 }
 
 bool FMPass::event(QEvent* e)
@@ -178,9 +176,9 @@ bool FMPass::eventFilter(QObject* watched, QEvent* e)
     const bool in = e->type() == QEvent::FocusIn;
     if (in || e->type() == QEvent::FocusOut) {
         forms::runUnhandled([&] {
-            if (watched == m_user)
+            if (watched == &BUSER())
                 in ? BUSER_GotFocus() : BUSER_LostFocus();
-            else if (watched == m_password && in)
+            else if (watched == &BPASSWORT() && in)
                 BPASSWORT_GotFocus();
         });
     }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "dialogs/form_support.h"
 #include "session/session_windows.h"
 
 #include <QDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -21,8 +21,8 @@ public:
     ~FMPass() override;
 
     QWidget& form() override { return *this; }
-    QLineEdit& BUSER() override { return *m_user; }
-    QLineEdit& BPASSWORT() override { return *m_password; }
+    QLineEdit& BUSER() override { return placed<QLineEdit>(*this, u"BUSER"); }
+    QLineEdit& BPASSWORT() override { return placed<QLineEdit>(*this, u"BPASSWORT"); }
     void showModal() override;
     [[noreturn]] void BUAusst_Click() override;
 
@@ -46,12 +46,6 @@ private:
     void BUSER_LostFocus();
     void BPASSWORT_GotFocus();
     void Form_Activate();
-
-    QLineEdit* m_user;
-    QLineEdit* m_password;
-    QPushButton* m_server;
-    QPushButton* m_save;
-    QPushButton* m_cancel;
 };
 
 } // namespace dialogs

@@ -52,19 +52,13 @@ FMServer::FMServer() : QDialog(nullptr, Qt::Dialog | Qt::WindowMinMaxButtonsHint
         {u"BUZurück",   ControlKind::DefaultButton,   u"Zurück",     1920, 1320, 1695, 375,   6,  0,  pictures::buttonBack},
     });
     // clang-format on
-    m_address = &placed<QLineEdit>(*this, u"BSERVERIP");
-    m_port = &placed<QLineEdit>(*this, u"BPORT");
-    m_company = &placed<QLineEdit>(*this, u"BFIRMA");
-    m_branch = &placed<QLineEdit>(*this, u"BFIL");
-    m_namespace = &placed<QLineEdit>(*this, u"BNAMESPACE");
-    m_edit = &placed<QPushButton>(*this, u"BUEdit"); // latched (set): locked
-    m_back = &placed<QPushButton>(*this, u"BUZurück");
 
     m_lock.setObjectName(u"Lock"_s);
     m_lock.setInterval(session::IdleDisconnectMs);
     forms::connectHandler(&m_lock, &QTimer::timeout, this, &FMServer::Lock_Timer);
-    forms::connectHandler(m_edit, &QPushButton::clicked, this, &FMServer::BUEdit_Click);
-    forms::connectHandler(m_back, &QPushButton::clicked, this, &FMServer::BUZurueck_Click);
+    forms::connectHandler(&BUEdit(), &QPushButton::clicked, this, &FMServer::BUEdit_Click);
+    forms::connectHandler(&placed<QPushButton>(*this, u"BUZurück"), &QPushButton::clicked, this,
+                          &FMServer::BUZurueck_Click);
 
     forms::registerWindow(this, [this] { hide(); });
 }
@@ -80,13 +74,13 @@ void FMServer::showModalOwnedBy(QWidget* owner)
 
 void FMServer::setBoxesEnabled(bool enabled)
 {
-    for (QLineEdit* b : {m_port, m_address, m_company, m_branch, m_namespace})
+    for (QLineEdit* b : {&BPORT(), &BSERVERIP(), &BFIRMA(), &BFIL(), &BNAMESPACE()})
         b->setEnabled(enabled);
 }
 
 void FMServer::BUEdit_Click()
 {
-    if (m_edit->isChecked()) {
+    if (BUEdit().isChecked()) {
         setBoxesEnabled(false);
         if (forms::MsgBox(u"Änderungen sichern?"_s, forms::Buttons::YesNo, forms::Icon::None, ConnectTitle) ==
             forms::Button::Yes) {
@@ -101,7 +95,7 @@ void FMServer::BUEdit_Click()
                           ConnectTitle) == forms::Button::Yes)
             setBoxesEnabled(true);
         else
-            m_edit->setChecked(true);
+            BUEdit().setChecked(true);
     }
 }
 

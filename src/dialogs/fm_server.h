@@ -1,9 +1,9 @@
 #pragma once
 
+#include "dialogs/form_support.h"
 #include "session/session_windows.h"
 
 #include <QDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -23,17 +23,17 @@ public:
     ~FMServer() override;
 
     QWidget& form() override { return *this; }
-    QLineEdit& BFIRMA() override { return *m_company; }
-    QLineEdit& BFIL() override { return *m_branch; }
-    QLineEdit& BSERVERIP() override { return *m_address; }
-    QLineEdit& BPORT() override { return *m_port; }
-    QLineEdit& BNAMESPACE() override { return *m_namespace; }
+    QLineEdit& BFIRMA() override { return placed<QLineEdit>(*this, u"BFIRMA"); }
+    QLineEdit& BFIL() override { return placed<QLineEdit>(*this, u"BFIL"); }
+    QLineEdit& BSERVERIP() override { return placed<QLineEdit>(*this, u"BSERVERIP"); }
+    QLineEdit& BPORT() override { return placed<QLineEdit>(*this, u"BPORT"); }
+    QLineEdit& BNAMESPACE() override { return placed<QLineEdit>(*this, u"BNAMESPACE"); }
     QTimer& Lock() override { return m_lock; }
     // Modal, without owner (between connection attempts).
     void showModal() override { showModalOwnedBy(nullptr); }
     void showModalOwnedBy(QWidget* owner);
 
-    QPushButton& BUEdit() { return *m_edit; }
+    QPushButton& BUEdit() { return placed<QPushButton>(*this, u"BUEdit"); }
 
     void BUEdit_Click();
     void BUZurueck_Click();
@@ -46,13 +46,6 @@ protected:
 private:
     void setBoxesEnabled(bool enabled);
 
-    QLineEdit* m_address;
-    QLineEdit* m_port;
-    QLineEdit* m_company;
-    QLineEdit* m_branch;
-    QLineEdit* m_namespace;
-    QPushButton* m_edit;
-    QPushButton* m_back;
     QTimer m_lock;
 };
 
