@@ -56,6 +56,8 @@ DataGrid::DataGrid(QWidget* parent)
     view_->setWordWrap(false);
     view_->setCornerButtonEnabled(false);
     view_->setTabKeyNavigation(false);
+    // The grid takes the focus through its view, and the tab order treats the two as one control.
+    setFocusProxy(view_);
     view_->setSortingEnabled(false);
     // Fixed row heights: the view then maps scroll positions to rows arithmetically.
     QHeaderView* rows = view_->verticalHeader();
