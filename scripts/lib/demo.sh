@@ -10,8 +10,11 @@ PLENVARO_DEMO_PASSWORD=geheim
 DEMO_PIDS=()
 DEMO_TEMP_DIRS=()
 
+# Who reports a failure; the system tests reuse these functions under their own name.
+DEMO_NAME=${DEMO_NAME:-scripts/demo}
+
 demo_fail() {
-    echo "scripts/demo: $*" >&2
+    echo "$DEMO_NAME: $*" >&2
     exit 1
 }
 
@@ -162,12 +165,13 @@ demo_start_server() {
 }
 
 # Starts Xvfb on a display number it picks itself (-displayfd: it writes the number once it accepts
-# clients, so there is no race for a number and no guessing when it is up). Sets DEMO_DISPLAY.
+# clients, so there is no race for a number and no guessing when it is up). -noreset: otherwise the
+# server resets whenever its last client leaves and refuses the next one meanwhile. Sets DEMO_DISPLAY.
 demo_start_xvfb() {
     local dir=$1 number="" i rc pid
     command -v Xvfb >/dev/null || demo_fail "Xvfb not found (Debian package xvfb)"
     : >"$dir/xvfb.display"
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$dir/xvfb.display" >"$dir/xvfb.log" 2>&1 </dev/null &
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$dir/xvfb.display" >"$dir/xvfb.log" 2>&1 </dev/null &
     pid=$!
     DEMO_PIDS+=("$pid")
     for ((i = 0; i < 150; i++)); do

@@ -10,8 +10,9 @@ PLENVARO_PACKAGES=(
     postgresql
     xvfb xauth
 )
-# Only the tests need these: the registry layer is also built for Windows and run under Wine.
-PLENVARO_TEST_PACKAGES=(wine64 g++-mingw-w64-x86-64)
+# Only the tests need these: the registry layer is also built for Windows and run under Wine; the
+# system tests drive the program under Xvfb with xdotool and read window properties with x11-utils.
+PLENVARO_TEST_PACKAGES=(wine64 g++-mingw-w64-x86-64 xdotool x11-utils)
 # Only scripts/demo needs these: it clicks the program under Xvfb and takes a screenshot of it.
 PLENVARO_DEMO_PACKAGES=(xdotool imagemagick)
 
@@ -33,8 +34,10 @@ install_missing_packages() {
     fi
 }
 
+# build_project BUILD_DIR [CMAKE_OPTION...]
 build_project() {
     local build_dir=$1
-    cmake -S "$PLENVARO_ROOT" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    shift
+    cmake -S "$PLENVARO_ROOT" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
     cmake --build "$build_dir" -j "$(nproc)"
 }
