@@ -9,8 +9,10 @@
 // created 0600 in folders created 0700. Every write is committed before the call returns, and
 // several processes may share the file. Names are Windows-1252 bytes, compared case-insensitively.
 // A store that cannot be opened or is damaged is never replaced: calls fail with
-// ERROR_ACCESS_DENIED (no permission), ERROR_REGISTRY_CORRUPT (not a store, damaged, newer format)
-// or ERROR_REGISTRY_IO_FAILED (anything else), and plenvaroRegistryLastError() says why.
+// ERROR_ACCESS_DENIED (no permission; or the file is a link, another user's, or writable by others,
+// or its folder is), ERROR_REGISTRY_CORRUPT (not a store, damaged, newer format),
+// ERROR_LOCK_VIOLATION (another process held the lock for longer than about two seconds) or
+// ERROR_REGISTRY_IO_FAILED (anything else), and plenvaroRegistryLastError() says why.
 //
 // A new store holds HKCU\Software, HKLM\SOFTWARE and HKCC\Software, as fresh Windows does.
 //
@@ -78,6 +80,7 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_OUTOFMEMORY 14
+#define ERROR_LOCK_VIOLATION 33
 #define ERROR_INVALID_PARAMETER 87
 #define ERROR_BAD_PATHNAME 161
 #define ERROR_MORE_DATA 234

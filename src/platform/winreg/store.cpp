@@ -1,18 +1,20 @@
 #include "platform/winreg/store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace plenvaro::winreg {
 namespace {
-
-constexpr std::int64_t applicationId = 0x506C7652; // "PlvR" in the file header marks our stores
-constexpr std::int64_t schemaVersion = 1;
-constexpr int busyTimeoutMs = 5000;
 
 const char* const rootNames[Store::rootCount] = {
     "HKEY_CLASSES_ROOT",     "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE", "HKEY_USERS",
@@ -112,6 +114,9 @@ LONG codeForSqlite(int rc)
     case SQLITE_PERM:
     case SQLITE_AUTH:
         return ERROR_ACCESS_DENIED;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return ERROR_LOCK_VIOLATION;
     case SQLITE_NOMEM:
         return ERROR_OUTOFMEMORY;
     case SQLITE_TOOBIG:
@@ -135,20 +140,161 @@ void createParentDirectories(const std::string& path)
 {
     for (auto slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
         const std::string directory = path.substr(0, slash);
-        if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST)
+        if (::mkdir(directory.c_str(), storeFolderMode) == 0)
+            ::chmod(directory.c_str(), storeFolderMode); // the umask may have narrowed it further
+        else if (errno != EEXIST)
             throw StoreFailure(codeForErrno(errno),
                                systemError(directory, "cannot create the folder", errno));
     }
 }
 
-// SQLite would create the file with 0644; settings are the user's own business.
-void createFileIfMissing(const std::string& path)
+class Descriptor final
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0)
-        ::close(fd);
-    else if (errno != EEXIST)
-        throw StoreFailure(codeForErrno(errno), systemError(path, "cannot create the registry store", errno));
+public:
+    explicit Descriptor(int fd = -1) noexcept : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const noexcept { return fd_; }
+    void reset(int fd = -1) noexcept
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+std::string octal(mode_t mode)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
+
+std::string userName(uid_t uid)
+{
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    const std::string number = "uid " + std::to_string(uid);
+    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name)
+        return found->pw_name + (" (" + number + ")");
+    return number;
+}
+
+[[noreturn]] void refuse(const std::string& path, const std::string& why)
+{
+    throw StoreFailure(ERROR_ACCESS_DENIED, path + ": refused: " + why + "; left untouched");
+}
+
+// Whoever may write to the folder may swap the store for their own file, or plant the journal SQLite
+// would roll back into it. Root may anyway, so a folder of root's that only root writes is fine.
+void checkFolder(const std::string& path, const std::string& folder, int fd)
+{
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0)
+        throw StoreFailure(codeForErrno(errno), systemError(folder, "cannot examine the folder", errno));
+    if (info.st_uid != ::geteuid() && info.st_uid != 0)
+        refuse(path, "its folder " + folder + " belongs to " + userName(info.st_uid) + ", not to " +
+                         userName(::geteuid()));
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        refuse(path, "its folder " + folder + " is writable by group or others (mode " + octal(info.st_mode) +
+                         "); use a folder of your own");
+}
+
+// The owner of the file can read and rewrite it whenever they like, so it has to be the user.
+void checkFile(const std::string& path, const struct stat& info)
+{
+    if (S_ISLNK(info.st_mode))
+        refuse(path, "the file is a symbolic link");
+    if (!S_ISREG(info.st_mode))
+        throw StoreFailure(ERROR_REGISTRY_IO_FAILED,
+                           path + ": not a regular file, so not a registry store; left untouched");
+    if (info.st_uid != ::geteuid())
+        refuse(path, "the file belongs to " + userName(info.st_uid) + ", not to " + userName(::geteuid()));
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        refuse(path, "the file is writable by group or others (mode " + octal(info.st_mode) + ")");
+}
+
+// Closing any descriptor of a file drops this process's POSIX locks on it, SQLite's included; a
+// descriptor opened only to look at the file does not.
+#ifdef O_PATH
+constexpr int lookOnly = O_PATH;
+#else
+constexpr int lookOnly = O_RDONLY | O_NONBLOCK;
+#endif
+
+// The existing file itself, never what a link points to; -1 if missing.
+int openExisting(const std::string& path, int folder, const std::string& name)
+{
+    const int fd = ::openat(folder, name.c_str(), lookOnly | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 || errno == ENOENT)
+        return fd;
+    if (errno == ELOOP)
+        refuse(path, "the file is a symbolic link");
+    throw StoreFailure(codeForErrno(errno), systemError(path, "cannot open the registry store", errno));
+}
+
+// Makes sure the store's file is one to trust, creating it (and its folders) if missing. Only the
+// mode of an empty file may change here.
+void prepareFile(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    const std::string folderName = slash == std::string::npos ? "."
+                                   : slash == 0               ? "/"
+                                                              : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto isFolder = [&path] {
+        return StoreFailure(ERROR_REGISTRY_IO_FAILED, path + ": is a folder, not a registry store");
+    };
+    if (name.empty() || name == "." || name == "..")
+        throw isFolder();
+
+    Descriptor folder(::open(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0 && errno == ENOENT) {
+        createParentDirectories(path);
+        folder.reset(::open(folderName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    if (folder.get() < 0)
+        throw StoreFailure(codeForErrno(errno),
+                           systemError(folderName, "cannot open the registry store's folder", errno));
+
+    struct stat info
+    {
+    };
+    Descriptor file(openExisting(path, folder.get(), name));
+    if (file.get() >= 0 && ::fstat(file.get(), &info) == 0 && S_ISDIR(info.st_mode))
+        throw isFolder();
+    checkFolder(path, folderName, folder.get());
+    bool created = false;
+    while (file.get() < 0) {
+        file.reset(::openat(folder.get(), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            storeFileMode));
+        if (file.get() >= 0)
+            created = true;
+        else if (errno == EEXIST) // another process was quicker
+            file.reset(openExisting(path, folder.get(), name));
+        else
+            throw StoreFailure(codeForErrno(errno),
+                               systemError(path, "cannot create the registry store", errno));
+    }
+    if (::fstat(file.get(), &info) != 0)
+        throw StoreFailure(codeForErrno(errno),
+                           systemError(path, "cannot examine the registry store", errno));
+    checkFile(path, info);
+    // An empty file holds nothing yet, so it is made private before the first byte goes in. The file is
+    // no link, and only the user and root can change the folder, so the name still means this file;
+    // the same holds for SQLite's own open by name.
+    const bool exposed = info.st_size == 0 && (info.st_mode & 077) != 0;
+    if ((created && ::fchmod(file.get(), storeFileMode) != 0) ||
+        (exposed && ::fchmodat(folder.get(), name.c_str(), info.st_mode & 0700, 0) != 0))
+        throw StoreFailure(codeForErrno(errno),
+                           systemError(path, "cannot make the registry store private", errno));
 }
 
 const unsigned char emptyBlob = 0;
@@ -220,12 +366,13 @@ private:
     int next_ = 1;
 };
 
-Store::Store(std::string path) : path_(std::move(path)) {}
+Store::Store(std::string path, Clock::time_point deadline) : path_(std::move(path)), lockDeadline_(deadline)
+{}
 Store::~Store() = default;
 
-std::unique_ptr<Store> Store::open(const std::string& path)
+std::unique_ptr<Store> Store::open(const std::string& path, Clock::time_point deadline)
 {
-    std::unique_ptr<Store> store(new Store(path));
+    std::unique_ptr<Store> store(new Store(path, deadline));
     store->connect();
     return store;
 }
@@ -233,7 +380,24 @@ std::unique_ptr<Store> Store::open(const std::string& path)
 void Store::fail(int rc, std::string_view what) const
 {
     const char* detail = db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(rc);
-    throw StoreFailure(codeForSqlite(rc), path_ + ": " + std::string(what) + ": " + detail, isBusy(rc));
+    if (isBusy(rc))
+        throw StoreFailure(ERROR_LOCK_VIOLATION,
+                           path_ + ": another process holds the registry store's lock; gave up after " +
+                               std::to_string(lockWait.count()) + " ms, try again later (" +
+                               std::string(what) + ": " + detail + ")",
+                           true);
+    throw StoreFailure(codeForSqlite(rc), path_ + ": " + std::string(what) + ": " + detail);
+}
+
+// Waits for a lock in short steps, but never past the call's deadline.
+int Store::onBusy(void* self, int attempt)
+{
+    const auto left = static_cast<const Store*>(self)->lockDeadline_ - Clock::now();
+    if (left <= Clock::duration::zero())
+        return 0;
+    const auto step = std::chrono::milliseconds(1 << std::min(attempt, 5));
+    std::this_thread::sleep_for(std::min<Clock::duration>(step, left));
+    return 1;
 }
 
 void Store::exec(const char* sql)
@@ -254,11 +418,22 @@ std::int64_t Store::scalar(const char* sql)
     return query.step() ? query.integer(0) : 0;
 }
 
+// One statement, so one snapshot: read piece by piece, a store that another process lays out meanwhile
+// can show tables but no application id yet, and pass for a foreign database.
 Store::Header Store::readHeader()
 {
+    const char* sql = "SELECT (SELECT application_id FROM pragma_application_id),"
+                      " (SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM sqlite_schema)";
     try {
-        return {scalar("PRAGMA application_id"), scalar("PRAGMA user_version"),
-                scalar("SELECT count(*) FROM sqlite_schema")};
+        sqlite3_stmt* raw = nullptr;
+        const int rc = sqlite3_prepare_v2(db_.get(), sql, -1, &raw, nullptr);
+        const Statement statement(raw);
+        if (rc != SQLITE_OK)
+            fail(rc, "reading the store's header");
+        Query query(*this, statement);
+        if (!query.step())
+            return {0, 0, 0};
+        return {query.integer(0), query.integer(1), query.integer(2)};
     } catch (const StoreFailure& failure) {
         if (failure.code() != ERROR_REGISTRY_CORRUPT)
             throw;
@@ -269,16 +444,7 @@ Store::Header Store::readHeader()
 
 void Store::connect()
 {
-    struct stat info
-    {
-    };
-    if (::stat(path_.c_str(), &info) != 0) {
-        createParentDirectories(path_);
-        createFileIfMissing(path_);
-    } else if (S_ISDIR(info.st_mode)) {
-        throw StoreFailure(ERROR_REGISTRY_IO_FAILED, path_ + ": is a folder, not a registry store");
-    }
-
+    prepareFile(path_);
     sqlite3* raw = nullptr;
     const int rc =
         sqlite3_open_v2(path_.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr);
@@ -290,21 +456,23 @@ void Store::connect()
                                systemError(path_, "cannot open the registry store", error));
         fail(rc, "cannot open the registry store");
     }
-    sqlite3_busy_timeout(db_.get(), busyTimeoutMs);
+    sqlite3_busy_handler(db_.get(), &Store::onBusy, this);
 
-    // Everything up to here only reads: a foreign or damaged file must be left exactly as it is.
+    // Up to here nothing was written (an empty file's mode aside): a foreign or damaged file must be left
+    // exactly as it is.
     Header header = readHeader();
     if (header.applicationId == 0 && header.version == 0 && header.objects == 0) {
         initialise();
         header = readHeader();
     }
-    if (header.applicationId != applicationId)
+    if (header.applicationId != storeApplicationId)
         throw StoreFailure(ERROR_REGISTRY_CORRUPT,
                            path_ + ": an SQLite database, but not a registry store; left untouched");
-    if (header.version != schemaVersion)
+    if (header.version != storeSchemaVersion)
         throw StoreFailure(ERROR_REGISTRY_CORRUPT, path_ + ": registry store format " +
                                                        std::to_string(header.version) +
                                                        " is not supported by this program; left untouched");
+    makePrivate();
 
     // WAL lets readers carry on beside a writer; FULL makes every commit survive a power cut. If another
     // process holds the file, the mode stays as it is, which is safe either way.
@@ -325,8 +493,8 @@ void Store::initialise()
         const Header header = readHeader();
         if (header.applicationId == 0 && header.version == 0 && header.objects == 0) {
             exec(schema);
-            exec(("PRAGMA application_id=" + std::to_string(applicationId)).c_str());
-            exec(("PRAGMA user_version=" + std::to_string(schemaVersion)).c_str());
+            exec(("PRAGMA application_id=" + std::to_string(storeApplicationId)).c_str());
+            exec(("PRAGMA user_version=" + std::to_string(storeSchemaVersion)).c_str());
             prepareAll();
             sqlite3_stmt* raw = nullptr;
             const char* insertRoot =
@@ -356,6 +524,24 @@ void Store::initialise()
         sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
         statements_.reset();
         throw;
+    }
+}
+
+// A store of ours that others can read (made so by hand, or by an older program) shows them the
+// password; its WAL files copied its mode when SQLite created them.
+void Store::makePrivate() const
+{
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        const std::string file = path_ + suffix;
+        struct stat info
+        {
+        };
+        if (::lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
+            (info.st_mode & 077) == 0)
+            continue;
+        if (::chmod(file.c_str(), info.st_mode & 0700) != 0)
+            throw StoreFailure(codeForErrno(errno),
+                               systemError(file, "cannot make the registry store private", errno));
     }
 }
 

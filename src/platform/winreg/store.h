@@ -3,7 +3,9 @@
 #include "platform/winreg/registry_api.h"
 
 #include <sqlite3.h>
+#include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -14,8 +16,27 @@
 namespace plenvaro::winreg {
 
 using KeyId = std::int64_t;
+using Clock = std::chrono::steady_clock;
 
-// A failure of the store itself (cannot open, damaged, I/O), carrying the Win32 code to return.
+// "PlvR" in the SQLite header's application id marks a file as one of our stores.
+inline constexpr std::int64_t storeApplicationId = 0x506C7652;
+// The layout of the tables; a store of another version is refused, never converted behind the user's back.
+inline constexpr std::int64_t storeSchemaVersion = 1;
+
+// The store holds the login password (scrambled, not encrypted), so a store the program creates, and
+// any folder it creates for it, is the user's alone whatever the umask. An existing store readable by
+// others is narrowed to this mode once it is known to be a store.
+inline constexpr mode_t storeFileMode = 0600;
+inline constexpr mode_t storeFolderMode = 0700;
+
+// The longest one registry call waits for a lock another process holds, before it fails with
+// ERROR_LOCK_VIOLATION. Writers hold the lock for milliseconds; a longer hold is a stuck program, and
+// the caller is usually the user interface, which must not freeze on it. Readers never wait (WAL).
+inline constexpr std::chrono::milliseconds lockWait{2000};
+// The pause before a call is repeated after a conflict SQLite does not wait out itself.
+inline constexpr std::chrono::milliseconds busyRetryPause{5};
+
+// A failure of the store itself (refused, cannot open, damaged, locked, I/O), carrying the Win32 code.
 class StoreFailure final : public std::runtime_error
 {
 public:
@@ -23,7 +44,7 @@ public:
         : std::runtime_error(message), code_(code), busy_(busy)
     {}
     LONG code() const noexcept { return code_; }
-    // Another process held the lock too long; the whole call may be retried.
+    // Another process held the lock; the whole call may be retried while its deadline allows.
     bool busy() const noexcept { return busy_; }
 
 private:
@@ -65,12 +86,19 @@ public:
     static constexpr int rootCount = 7;
     static constexpr KeyId rootId(int index) noexcept { return index + 1; }
 
-    static std::unique_ptr<Store> open(const std::string& path);
+    // Refuses (ERROR_ACCESS_DENIED, file left untouched) a file that is a symbolic link, is owned by
+    // another user or is writable by group or others, and a file whose folder is owned by someone other
+    // than the user or root, or is writable by group or others. Shared folders such as /tmp count as
+    // unsafe despite their sticky bit: SQLite keeps journal and WAL files beside the store, and anyone
+    // could plant those first. Lock waits end at `deadline`.
+    static std::unique_ptr<Store> open(const std::string& path, Clock::time_point deadline);
     ~Store();
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
 
     const std::string& path() const noexcept { return path_; }
+    // Where the lock waits of the next calls end.
+    void setLockDeadline(Clock::time_point deadline) noexcept { lockDeadline_ = deadline; }
 
     class Transaction final
     {
@@ -106,8 +134,10 @@ private:
     {
         std::int64_t applicationId, version, objects;
     };
-    explicit Store(std::string path);
+    Store(std::string path, Clock::time_point deadline);
+    static int onBusy(void* self, int attempt);
     void connect();
+    void makePrivate() const;
     void initialise();
     void prepareAll();
     void touch(KeyId key);
@@ -117,6 +147,7 @@ private:
     [[noreturn]] void fail(int rc, std::string_view what) const;
 
     std::string path_;
+    Clock::time_point lockDeadline_;
     Connection db_;
     std::unique_ptr<Statements> statements_;
 };

@@ -10,11 +10,15 @@
 #include <pwd.h>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
+using plenvaro::winreg::busyRetryPause;
+using plenvaro::winreg::Clock;
 using plenvaro::winreg::KeyId;
+using plenvaro::winreg::lockWait;
 using plenvaro::winreg::Store;
 using plenvaro::winreg::StoreFailure;
 
@@ -22,7 +26,6 @@ namespace {
 
 constexpr std::size_t maxKeyNameLength = 255;
 constexpr std::size_t maxValueNameLength = 16383;
-constexpr int busyRetries = 10; // on top of the store's own wait for the lock
 constexpr int performanceRoot = 4;
 constexpr int dynamicRoot = 6;
 
@@ -181,10 +184,18 @@ public:
         handles_.clear();
     }
 
+    // Every lock wait of the call that starts now ends by `deadline`.
+    void startCall(Clock::time_point deadline) noexcept
+    {
+        deadline_ = deadline;
+        if (store_)
+            store_->setLockDeadline(deadline);
+    }
+
     Store& store()
     {
         if (!store_)
-            store_ = Store::open(storePath());
+            store_ = Store::open(storePath(), deadline_);
         return *store_;
     }
 
@@ -215,16 +226,19 @@ private:
     std::unique_ptr<Store> store_;
     std::unordered_map<std::uintptr_t, OpenKey> handles_;
     std::uintptr_t nextHandle_ = 0x1000;
+    Clock::time_point deadline_;
 };
 
 // Runs one registry call under the lock: store failures become their codes, a busy store is
-// retried, and nothing is thrown across the C interface.
+// retried until the call's deadline, and nothing is thrown across the C interface.
 template <typename Body> LONG call(const char* function, Body&& body) noexcept
 {
     try {
         Registry& registry = Registry::instance();
         const std::lock_guard lock(registry.mutex);
-        for (int attempt = 0;; ++attempt) {
+        const Clock::time_point deadline = Clock::now() + lockWait;
+        registry.startCall(deadline);
+        for (;;) {
             try {
                 lastError.clear();
                 const LONG rc = body(registry);
@@ -232,8 +246,9 @@ template <typename Body> LONG call(const char* function, Body&& body) noexcept
                     lastError = function + (": " + lastError);
                 return rc;
             } catch (const StoreFailure& failure) {
-                if (!failure.busy() || attempt == busyRetries)
+                if (!failure.busy() || Clock::now() >= deadline)
                     throw;
+                std::this_thread::sleep_for(busyRetryPause);
             }
         }
     } catch (const StoreFailure& failure) {

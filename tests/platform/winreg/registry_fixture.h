@@ -33,6 +33,8 @@ protected:
 #ifndef _WIN32
         folder_ = std::filesystem::temp_directory_path() / ("plenvaro-winreg-" + randomName());
         std::filesystem::create_directories(folder_);
+        // The store refuses folders others can write to, which a loose umask would make.
+        std::filesystem::permissions(folder_, std::filesystem::perms::owner_all);
         setenv("PLENVARO_REGISTRY", (folder_ / "registry.sqlite3").c_str(), 1);
         plenvaroRegistryReset();
 #endif
