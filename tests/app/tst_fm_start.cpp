@@ -18,6 +18,7 @@
 #include "session/session_settings.h"
 #include "session/settings_store.h"
 #include "session/text_routines.h"
+#include "suites.h"
 
 #include <QDate>
 #include <QProcess>
@@ -26,9 +27,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 using ado::test::Article;
@@ -62,7 +62,7 @@ app::FMStart& adopt(const QString& commandLine)
     return window;
 }
 
-// Everything one main window needs: articles, a server, a settings store, fresh windows.
+// Everything one main window needs: articles, a server (started by init()), a settings store, fresh windows.
 class Environment
 {
 public:
@@ -78,8 +78,6 @@ public:
         dialogs::windows::destroyAll();
         qputenv("PLENVARO_REGISTRY", store.filePath(u"registry.sqlite3"_s).toUtf8());
         plenvaroRegistryReset();
-        if (!server.start(testsupport::ServerProcess::standardData()))
-            qFatal("%s", qPrintable(server.error()));
         setArticles({article(u"9000123456"_s), article(u"9000654321"_s), article(u"9000777777"_s)});
     }
 
@@ -124,327 +122,359 @@ public:
     app::FMStart* window = nullptr; // held by dialogs::windows
 };
 
-class MainWindowTest : public ::testing::Test
+// This test binary run again as one of the child scenarios below.
+struct ChildRun
 {
-protected:
-    Environment env;
+    bool finished = false;
+    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+    int exitCode = -1;
+    QString out;
+    QString err;
+
+    // What a failed check shows: everything the child said.
+    QString report() const { return u"exit code %1\nstdout:\n%2\nstderr:\n%3"_s.arg(exitCode).arg(out, err); }
 };
 
-template <typename F> bool endsTheProgram(F&& f)
+ChildRun runChild(const QString& scenario, QProcessEnvironment environment)
 {
-    try {
-        f();
-    } catch (const forms::ProgramEnded&) {
-        return true;
-    }
-    return false;
+    environment.insert(u"PLENVARO_APP_TEST_CHILD"_s, scenario);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QCoreApplication::applicationFilePath(), {});
+    ChildRun run;
+    run.finished = process.waitForFinished(30000);
+    run.exitStatus = process.exitStatus();
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
 }
 
 } // namespace
 
-TEST_F(MainWindowTest, StartsAfterARejectedAttemptWithTheCaptionAndTheList)
+class MainWindowTest final : public QObject
 {
-    storeSetting("Server", u"127.0.0.1"_s);
-    storeSetting("Port", QString::number(env.server.port()));
-    storeSetting("Name", u"K17"_s);
-    storeSetting("Passwort", session::ScramblePassword(u"falsch"_s));
-    testsupport::ModalDriver driver;
-    driver.on(u"FMPass"_s, [](QWidget& pass, int) {
-        child<QLineEdit>(pass, u"BPASSWORT"_s).setText(u"geheim"_s);
-        child<QPushButton>(pass, u"BUSpeich"_s).click();
-    });
-    queueAnswer(Button::Ok); // the rejection
+    Q_OBJECT
 
-    app::FMStart& fm = env.start(QString());
-    EXPECT_EQ(driver.showings(u"FMPass"_s), 1);
-    EXPECT_EQ(fm.windowTitle(),
-              u"VELDOR Muster              Firma: 1     Filiale: 0     Benutzer: K17|Maier"_s);
-    EXPECT_EQ(fm.adoPrimaryRS().recordCount(), 3);
-    EXPECT_EQ(fm.grdDataGrid().view()->model()->columnCount(), 8);
-    EXPECT_EQ(fm.grdDataGrid().view()->model()->headerData(0, Qt::Horizontal).toString(), u"num_artikel"_s);
-    EXPECT_EQ(env.status(), u"Record: 1"_s);
-    EXPECT_EQ(env.stock(), u"Text1"_s);
-    EXPECT_EQ(env.todays(), u"Text2"_s);
-    EXPECT_FALSE(session::Session().LoginServerError);
-}
-
-TEST_F(MainWindowTest, ListsTheArticlesValidToday)
-{
-    const QDate day = QDate::currentDate();
-    Article noDeletion = article(u"9000000001"_s);
-    noDeletion.deleted = QVariant();
-    Article expired = article(u"9000000002"_s);
-    expired.validTo = day.addDays(-1).toString(Qt::ISODate);
-    Article tomorrow = article(u"9000000003"_s);
-    tomorrow.validFrom = day.addDays(1).toString(Qt::ISODate);
-    Article fromToday = article(u"9000000004"_s);
-    fromToday.validFrom = day.toString(Qt::ISODate);
-    Article untilToday = article(u"9000000005"_s);
-    untilToday.validTo = day.toString(Qt::ISODate);
-    Article deletedToday = article(u"9000000006"_s);
-    deletedToday.deleted = day.toString(Qt::ISODate);
-    env.setArticles({noDeletion, expired, tomorrow, fromToday, untilToday, deletedToday});
-
-    app::FMStart& fm = env.start();
-    QStringList listed;
-    for (qsizetype row = 0; row < fm.adoPrimaryRS().recordCount(); ++row)
-        listed << fm.adoPrimaryRS().text(row, 0);
-    EXPECT_EQ(listed, (QStringList{u"9000000004"_s, u"9000000005"_s, u"9000000006"_s}));
-}
-
-TEST_F(MainWindowTest, NavigatesWithStatusAndBeeps)
-{
-    app::FMStart& fm = env.start();
-    fm.cmdLast_Click();
-    EXPECT_EQ(env.status(), u"Record: 3"_s);
-    fm.cmdNext_Click();
-    EXPECT_EQ(forms::beepCount(), 1);
-    EXPECT_EQ(env.status(), u"Record: 3"_s);
-    fm.cmdFirst_Click();
-    EXPECT_EQ(env.status(), u"Record: 1"_s);
-    fm.cmdPrevious_Click();
-    EXPECT_EQ(forms::beepCount(), 2);
-    EXPECT_EQ(env.status(), u"Record: 1"_s);
-    fm.cmdNext_Click();
-    EXPECT_EQ(env.status(), u"Record: 2"_s);
-    EXPECT_EQ(fm.grdDataGrid().view()->currentIndex().row(), 1) << "the grid follows the recordset";
-    EXPECT_TRUE(forms::MessageBoxes::log().isEmpty());
-}
-
-TEST_F(MainWindowTest, NavigatesOneAndNoRecords)
-{
-    env.setArticles({article(u"9000123456"_s)});
-    app::FMStart& fm = env.start();
-    fm.cmdNext_Click();
-    fm.cmdPrevious_Click();
-    EXPECT_EQ(forms::beepCount(), 2);
-    EXPECT_EQ(env.status(), u"Record: 1"_s);
-
-    env.setArticles({});
-    fm.cmdRefresh_Click();
-    EXPECT_EQ(fm.adoPrimaryRS().recordCount(), 0);
-    forms::resetBeepCount();
-    fm.cmdNext_Click();
-    fm.cmdPrevious_Click();
-    EXPECT_EQ(forms::beepCount(), 0);
-    EXPECT_TRUE(forms::MessageBoxes::log().isEmpty()) << "Next and Previous do nothing on an empty list";
-    queueAnswer(Button::Ok);
-    queueAnswer(Button::Ok);
-    fm.cmdFirst_Click();
-    fm.cmdLast_Click();
-    const auto shown = forms::MessageBoxes::log();
-    ASSERT_EQ(shown.size(), 2);
-    EXPECT_TRUE(shown.at(0).text.contains(u"current record"_s)) << qPrintable(shown.at(0).text);
-    EXPECT_EQ(shown.at(0).title, u"Plenvaro"_s);
-    EXPECT_EQ(shown.at(0).buttons, forms::Buttons::OkOnly);
-}
-
-TEST_F(MainWindowTest, RereadRunsTheSameQueryAgain)
-{
-    app::FMStart& fm = env.start();
-    env.setArticles({article(u"9000123456"_s), article(u"9000654321"_s), article(u"9000777777"_s),
-                     article(u"9000111111"_s)});
-    fm.cmdRefresh_Click();
-    EXPECT_EQ(fm.adoPrimaryRS().recordCount(), 4);
-    EXPECT_EQ(fm.grdDataGrid().view()->model()->rowCount(), 4);
-    EXPECT_EQ(env.status(), u"Record: 1"_s);
-}
-
-TEST_F(MainWindowTest, AClickShowsTheStockFromTheServer)
-{
-    env.start();
-    env.clickRow(0);
-    EXPECT_EQ(env.stock(), u"42"_s);
-    EXPECT_EQ(env.todays(), u"7"_s);
-    ASSERT_TRUE(env.server.waitForLog(u"xecute S P0=$P(^TOVI(1,3,1,1%1,123456),\"'\",1)\n"_s.arg(today())));
-    EXPECT_TRUE(env.server.log().contains(u"open VD.ArtLagerFilInfo 1||123456||0"_s));
-
-    env.clickRow(2); // a stock record, but no figure for today
-    EXPECT_EQ(env.stock(), u"5"_s);
-    EXPECT_EQ(env.todays(), QString());
-    EXPECT_TRUE(forms::MessageBoxes::log().isEmpty()) << "errors of the lookup are silent";
-    EXPECT_EQ(env.status(), u"Record: 3"_s);
-}
-
-TEST_F(MainWindowTest, ShortOrNoSelectedTextLooksUpNothingOrFailsSilently)
-{
-    env.setArticles({article(u"9000"_s)});
-    app::FMStart& fm = env.start();
-    env.clickRow(0);
-    EXPECT_EQ(env.stock(), QString());
-    EXPECT_EQ(env.todays(), QString());
-    ASSERT_TRUE(env.server.waitForLog(u"open VD.ArtLagerFilInfo 1||||0"_s));
-    EXPECT_TRUE(forms::MessageBoxes::log().isEmpty());
-
-    env.setArticles({});
-    fm.cmdRefresh_Click();
-    child<QLineEdit>(fm, u"txt_Lagerstand"_s).setText(u"alt"_s);
-    const qsizetype opened = env.server.logCount(u"open VD.ArtLagerFilInfo"_s);
-    fm.grdDataGrid_Click();
-    EXPECT_EQ(env.stock(), QString()) << "the boxes are emptied";
-    QTest::qWait(50);
-    EXPECT_EQ(env.server.logCount(u"open VD.ArtLagerFilInfo"_s), opened) << "and nothing is asked";
-}
-
-TEST_F(MainWindowTest, AClickAfterTheIdleDisconnectReconnects)
-{
-    env.start();
-    session::FMServer().Lock().setInterval(200);
-    QTRY_VERIFY_WITH_TIMEOUT(!session::FMServer().Lock().isActive(), 5000);
-    ASSERT_TRUE(env.server.waitForLog(u"closed (licences in use 0 of 5)"_s));
-    env.clickRow(1);
-    EXPECT_EQ(env.stock(), u"0"_s);
-    EXPECT_EQ(env.todays(), u"0"_s);
-    EXPECT_TRUE(env.server.waitForLogCount(u"opened from"_s, 2));
-    EXPECT_TRUE(env.server.waitForLogCount(u"xecute D ^%XTT"_s, 2)) << "the context is set again";
-}
-
-TEST_F(MainWindowTest, ResizeKeepsTheGridAndStripsFitted)
-{
-    app::FMStart& fm = env.start();
-    QWidget* client = fm.centralWidget();
-    const int chrome = fm.height() - client->height();
-    fm.resize(fm.width(), forms::twipsToPixelsY(6180) + chrome);
-    QApplication::processEvents();
-    ASSERT_EQ(forms::pixelsToTwipsY(client->height()), 6180);
-    EXPECT_EQ(forms::pixelsToTwipsY(fm.grdDataGrid().height()), 5550);
-    const QLabel& status = child<QLabel>(fm, u"lblStatus"_s);
-    const int outer = forms::pixelsToTwipsX(fm.frameGeometry().width());
-    EXPECT_NEAR(forms::pixelsToTwipsX(status.width()), outer - 1500, 15);
-    EXPECT_NEAR(forms::pixelsToTwipsX(child<QPushButton>(fm, u"cmdNext"_s).x()), outer - 800, 30);
-    EXPECT_NEAR(forms::pixelsToTwipsX(child<QPushButton>(fm, u"cmdLast"_s).x()), outer - 460, 45);
-    EXPECT_EQ(child<QWidget>(fm, u"picStatBox"_s).geometry().bottom(), client->height() - 1);
-
-    fm.resize(fm.width(), chrome + 10); // too low for the grid: nothing complains
-    QApplication::processEvents();
-    EXPECT_TRUE(forms::MessageBoxes::log().isEmpty());
-}
-
-TEST_F(MainWindowTest, TheWindowSeesItsKeysBeforeTheGrid)
-{
-    app::FMStart& fm = env.start();
-    QTableView* grid = fm.grdDataGrid().view();
-    QTest::keyClick(grid, Qt::Key_End);
-    EXPECT_EQ(env.status(), u"Record: 3"_s);
-    QTest::keyClick(grid, Qt::Key_Up, Qt::ControlModifier);
-    EXPECT_EQ(env.status(), u"Record: 1"_s);
-    QTest::keyClick(grid, Qt::Key_Down);
-    EXPECT_EQ(env.status(), u"Record: 2"_s) << "one move, not the grid's as well";
-    QTest::keyClick(grid, Qt::Key_Home);
-    QTest::keyClick(grid, Qt::Key_Down, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(env.status(), u"Record: 2"_s) << "Ctrl+Shift+Down moves one record";
-    QTest::keyClick(grid, Qt::Key_PageDown, Qt::ControlModifier);
-    EXPECT_EQ(env.status(), u"Record: 3"_s);
-    QTest::keyClick(grid, Qt::Key_PageUp);
-    EXPECT_EQ(env.status(), u"Record: 2"_s);
-}
-
-TEST_F(MainWindowTest, EscapeAndBeendenEndTheProgramAndUnloadEveryWindow)
-{
-    app::FMStart& fm = env.start();
-    fm.HilfeUeber_Click();
-    fm.mProgrammverlauf_Click();
-    ASSERT_NE(dialogs::windows::existingAbout(), nullptr);
-    EXPECT_TRUE(endsTheProgram([&] { fm.Form_KeyDown(Qt::Key_Escape, 0); }));
-    EXPECT_TRUE(forms::loadedWindows().isEmpty() || !fm.isVisible());
-    EXPECT_FALSE(fm.isVisible());
-    EXPECT_TRUE(dialogs::windows::existingAbout() == nullptr ||
-                !dialogs::windows::existingAbout()->isVisible());
-    EXPECT_TRUE(env.server.waitForLog(u"closed (licences in use 0 of 5)"_s)) << "the session was ended";
-    EXPECT_TRUE(forms::MessageBoxes::log().isEmpty()) << "no question asked";
-}
-
-TEST_F(MainWindowTest, BeendenEndsTheProgram)
-{
-    app::FMStart& fm = env.start();
-    EXPECT_TRUE(endsTheProgram([&] { fm.Beenden_Click(); }));
-    EXPECT_FALSE(fm.isVisible());
-}
-
-// The ODBC configuration is read once per process, so this runs in a child with its own.
-TEST_F(MainWindowTest, AMissingDataSourceShowsTheDriversMessageAndEnds)
-{
-    QTemporaryDir odbc;
-    QFile ini(odbc.filePath(u"odbc.ini"_s));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.close();
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"PLENVARO_APP_TEST_CHILD"_s, u"nodsn"_s);
-    environment.insert(u"PLENVARO_APP_TEST_LOGIN"_s, env.credentials());
-    environment.insert(u"ODBCINI"_s, ini.fileName());
-    environment.insert(u"ODBCSYSINI"_s, odbc.path());
-    child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(), {});
-    ASSERT_TRUE(child.waitForFinished(30000));
-    const QString out = QString::fromUtf8(child.readAllStandardOutput());
-    EXPECT_EQ(child.exitCode(), 1) << qPrintable(out);
-    EXPECT_TRUE(out.contains(u"message: "_s)) << qPrintable(out);
-    EXPECT_TRUE(out.contains(u"Data source name not found"_s, Qt::CaseInsensitive) ||
-                out.contains(u"IM002"_s))
-        << qPrintable(out);
-    EXPECT_TRUE(out.contains(u"title: Plenvaro\n"_s)) << qPrintable(out);
-    EXPECT_FALSE(out.contains(u"list shown"_s));
-}
-
-TEST_F(MainWindowTest, ANewLoginFromTheMenuRetitlesTheWindow)
-{
-    storeSetting("Server", u"127.0.0.1"_s);
-    storeSetting("Port", QString::number(env.server.port()));
-    storeSetting("Name", u"K17"_s);
-    storeSetting("Passwort", session::ScramblePassword(u"geheim"_s));
-    app::FMStart& fm = env.start(QString());
-    fm.mLogin_Click();
-    dialogs::FMPass& pass = dialogs::windows::fmPass();
-    ASSERT_TRUE(pass.isVisible());
-    pass.BUSER().setText(u"K21"_s);
-    pass.BPASSWORT().setText(u"kasse"_s);
-    pass.BUSpeich_Click();
-    EXPECT_EQ(fm.windowTitle(),
-              u"VELDOR Korrespondenz              Firma: 1     Filiale: 0     Benutzer: Yilmaz"_s);
-    EXPECT_FALSE(pass.isVisible());
-    EXPECT_TRUE(env.server.waitForLog(u"PERSONAL=\"K21|Yilmaz\""_s));
-    EXPECT_EQ(fm.adoPrimaryRS().recordCount(), 3) << "the list is not read again";
-}
-
-TEST_F(MainWindowTest, TheCloseBoxEndsTheProgramInAChildProcess)
-{
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"PLENVARO_APP_TEST_CHILD"_s, u"closebox"_s);
-    environment.insert(u"PLENVARO_APP_TEST_LOGIN"_s, env.credentials());
-    child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(), {});
-    ASSERT_TRUE(child.waitForFinished(30000));
-    const QString out = QString::fromUtf8(child.readAllStandardOutput());
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 0) << qPrintable(out)
-                                   << qPrintable(QString::fromUtf8(child.readAllStandardError()));
-    EXPECT_TRUE(out.contains(u"list shown\n"_s)) << qPrintable(out);
-    EXPECT_TRUE(out.contains(u"extra window unloaded\n"_s)) << qPrintable(out);
-    EXPECT_FALSE(out.contains(u"close returned"_s));
-    EXPECT_TRUE(env.server.waitForLog(u"closed (licences in use 0 of 5)"_s));
-}
-
-// Each window kind shown, then the program ended through its real end in a child process: the windows
-// go while the application object lives, so the process ends with status 0 and not in a crash.
-TEST(ProgramEnd, EveryWindowKindEndsWithStatusZero)
-{
-    for (const QString& kind : {u"FMStart"_s, u"FMPass"_s, u"FMPass cancelled"_s, u"FMServer"_s,
-                                u"frmAbout"_s, u"frmProgrammverlauf"_s, u"all"_s}) {
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"PLENVARO_APP_TEST_CHILD"_s, u"end:"_s + kind);
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(), {});
-        ASSERT_TRUE(child.waitForFinished(30000)) << qPrintable(kind);
-        const QString out = QString::fromUtf8(child.readAllStandardOutput());
-        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << qPrintable(kind);
-        EXPECT_EQ(child.exitCode(), 0) << qPrintable(kind) << qPrintable(out)
-                                       << qPrintable(QString::fromUtf8(child.readAllStandardError()));
-        EXPECT_TRUE(out.contains(u"shown\n"_s)) << qPrintable(kind) << qPrintable(out);
-        EXPECT_FALSE(out.contains(u"returned"_s)) << qPrintable(kind) << qPrintable(out);
+private Q_SLOTS:
+    void init()
+    {
+        env.emplace();
+        QVERIFY2(env->server.start(testsupport::ServerProcess::standardData()),
+                 qPrintable(env->server.error()));
     }
+    void cleanup() { env.reset(); }
+
+    void startsAfterARejectedAttemptWithTheCaptionAndTheList()
+    {
+        storeSetting("Server", u"127.0.0.1"_s);
+        storeSetting("Port", QString::number(env->server.port()));
+        storeSetting("Name", u"K17"_s);
+        storeSetting("Passwort", session::ScramblePassword(u"falsch"_s));
+        testsupport::ModalDriver driver;
+        driver.on(u"FMPass"_s, [](QWidget& pass, int) {
+            child<QLineEdit>(pass, u"BPASSWORT"_s).setText(u"geheim"_s);
+            child<QPushButton>(pass, u"BUSpeich"_s).click();
+        });
+        queueAnswer(Button::Ok); // the rejection
+
+        app::FMStart& fm = env->start(QString());
+        QCOMPARE(driver.showings(u"FMPass"_s), 1);
+        QCOMPARE(fm.windowTitle(),
+                 u"VELDOR Muster              Firma: 1     Filiale: 0     Benutzer: K17|Maier"_s);
+        QCOMPARE(fm.adoPrimaryRS().recordCount(), 3);
+        QCOMPARE(fm.grdDataGrid().view()->model()->columnCount(), 8);
+        QCOMPARE(fm.grdDataGrid().view()->model()->headerData(0, Qt::Horizontal).toString(),
+                 u"num_artikel"_s);
+        QCOMPARE(env->status(), u"Record: 1"_s);
+        QCOMPARE(env->stock(), u"Text1"_s);
+        QCOMPARE(env->todays(), u"Text2"_s);
+        QVERIFY(!session::Session().LoginServerError);
+    }
+
+    void listsTheArticlesValidToday()
+    {
+        const QDate day = QDate::currentDate();
+        Article noDeletion = article(u"9000000001"_s);
+        noDeletion.deleted = QVariant();
+        Article expired = article(u"9000000002"_s);
+        expired.validTo = day.addDays(-1).toString(Qt::ISODate);
+        Article tomorrow = article(u"9000000003"_s);
+        tomorrow.validFrom = day.addDays(1).toString(Qt::ISODate);
+        Article fromToday = article(u"9000000004"_s);
+        fromToday.validFrom = day.toString(Qt::ISODate);
+        Article untilToday = article(u"9000000005"_s);
+        untilToday.validTo = day.toString(Qt::ISODate);
+        Article deletedToday = article(u"9000000006"_s);
+        deletedToday.deleted = day.toString(Qt::ISODate);
+        env->setArticles({noDeletion, expired, tomorrow, fromToday, untilToday, deletedToday});
+
+        app::FMStart& fm = env->start();
+        QStringList listed;
+        for (qsizetype row = 0; row < fm.adoPrimaryRS().recordCount(); ++row)
+            listed << fm.adoPrimaryRS().text(row, 0);
+        QCOMPARE(listed, (QStringList{u"9000000004"_s, u"9000000005"_s, u"9000000006"_s}));
+    }
+
+    void navigatesWithStatusAndBeeps()
+    {
+        app::FMStart& fm = env->start();
+        fm.cmdLast_Click();
+        QCOMPARE(env->status(), u"Record: 3"_s);
+        fm.cmdNext_Click();
+        QCOMPARE(forms::beepCount(), 1);
+        QCOMPARE(env->status(), u"Record: 3"_s);
+        fm.cmdFirst_Click();
+        QCOMPARE(env->status(), u"Record: 1"_s);
+        fm.cmdPrevious_Click();
+        QCOMPARE(forms::beepCount(), 2);
+        QCOMPARE(env->status(), u"Record: 1"_s);
+        fm.cmdNext_Click();
+        QCOMPARE(env->status(), u"Record: 2"_s);
+        QCOMPARE(fm.grdDataGrid().view()->currentIndex().row(), 1); // the grid follows the recordset
+        QVERIFY(forms::MessageBoxes::log().isEmpty());
+    }
+
+    void navigatesOneAndNoRecords()
+    {
+        env->setArticles({article(u"9000123456"_s)});
+        app::FMStart& fm = env->start();
+        fm.cmdNext_Click();
+        fm.cmdPrevious_Click();
+        QCOMPARE(forms::beepCount(), 2);
+        QCOMPARE(env->status(), u"Record: 1"_s);
+
+        env->setArticles({});
+        fm.cmdRefresh_Click();
+        QCOMPARE(fm.adoPrimaryRS().recordCount(), 0);
+        forms::resetBeepCount();
+        fm.cmdNext_Click();
+        fm.cmdPrevious_Click();
+        QCOMPARE(forms::beepCount(), 0);
+        QVERIFY2(forms::MessageBoxes::log().isEmpty(), "Next and Previous do nothing on an empty list");
+        queueAnswer(Button::Ok);
+        queueAnswer(Button::Ok);
+        fm.cmdFirst_Click();
+        fm.cmdLast_Click();
+        const auto shown = forms::MessageBoxes::log();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown.at(0).text.contains(u"current record"_s), qPrintable(shown.at(0).text));
+        QCOMPARE(shown.at(0).title, u"Plenvaro"_s);
+        QCOMPARE(shown.at(0).buttons, forms::Buttons::OkOnly);
+    }
+
+    void rereadRunsTheSameQueryAgain()
+    {
+        app::FMStart& fm = env->start();
+        env->setArticles({article(u"9000123456"_s), article(u"9000654321"_s), article(u"9000777777"_s),
+                          article(u"9000111111"_s)});
+        fm.cmdRefresh_Click();
+        QCOMPARE(fm.adoPrimaryRS().recordCount(), 4);
+        QCOMPARE(fm.grdDataGrid().view()->model()->rowCount(), 4);
+        QCOMPARE(env->status(), u"Record: 1"_s);
+    }
+
+    void aClickShowsTheStockFromTheServer()
+    {
+        env->start();
+        env->clickRow(0);
+        QCOMPARE(env->stock(), u"42"_s);
+        QCOMPARE(env->todays(), u"7"_s);
+        QVERIFY(env->server.waitForLog(u"xecute S P0=$P(^TOVI(1,3,1,1%1,123456),\"'\",1)\n"_s.arg(today())));
+        QVERIFY(env->server.log().contains(u"open VD.ArtLagerFilInfo 1||123456||0"_s));
+
+        env->clickRow(2); // a stock record, but no figure for today
+        QCOMPARE(env->stock(), u"5"_s);
+        QCOMPARE(env->todays(), QString());
+        QVERIFY2(forms::MessageBoxes::log().isEmpty(), "errors of the lookup are silent");
+        QCOMPARE(env->status(), u"Record: 3"_s);
+    }
+
+    void shortOrNoSelectedTextLooksUpNothingOrFailsSilently()
+    {
+        env->setArticles({article(u"9000"_s)});
+        app::FMStart& fm = env->start();
+        env->clickRow(0);
+        QCOMPARE(env->stock(), QString());
+        QCOMPARE(env->todays(), QString());
+        QVERIFY(env->server.waitForLog(u"open VD.ArtLagerFilInfo 1||||0"_s));
+        QVERIFY(forms::MessageBoxes::log().isEmpty());
+
+        env->setArticles({});
+        fm.cmdRefresh_Click();
+        child<QLineEdit>(fm, u"txt_Lagerstand"_s).setText(u"alt"_s);
+        const qsizetype opened = env->server.logCount(u"open VD.ArtLagerFilInfo"_s);
+        fm.grdDataGrid_Click();
+        QCOMPARE(env->stock(), QString()); // the boxes are emptied
+        QTest::qWait(50);
+        QCOMPARE(env->server.logCount(u"open VD.ArtLagerFilInfo"_s), opened); // and nothing is asked
+    }
+
+    void aClickAfterTheIdleDisconnectReconnects()
+    {
+        env->start();
+        session::FMServer().Lock().setInterval(200);
+        QTRY_VERIFY_WITH_TIMEOUT(!session::FMServer().Lock().isActive(), 5000);
+        QVERIFY(env->server.waitForLog(u"closed (licences in use 0 of 5)"_s));
+        env->clickRow(1);
+        QCOMPARE(env->stock(), u"0"_s);
+        QCOMPARE(env->todays(), u"0"_s);
+        QVERIFY(env->server.waitForLogCount(u"opened from"_s, 2));
+        QVERIFY2(env->server.waitForLogCount(u"xecute D ^%XTT"_s, 2), "the context is set again");
+    }
+
+    void resizeKeepsTheGridAndStripsFitted()
+    {
+        app::FMStart& fm = env->start();
+        QWidget* client = fm.centralWidget();
+        const int chrome = fm.height() - client->height();
+        fm.resize(fm.width(), forms::twipsToPixelsY(6180) + chrome);
+        QApplication::processEvents();
+        QCOMPARE(forms::pixelsToTwipsY(client->height()), 6180);
+        QCOMPARE(forms::pixelsToTwipsY(fm.grdDataGrid().height()), 5550);
+        // Positions follow the outer width, which converts to twips through whole pixels.
+        const int outer = forms::pixelsToTwipsX(fm.frameGeometry().width());
+        const int statusWidth = forms::pixelsToTwipsX(child<QLabel>(fm, u"lblStatus"_s).width());
+        QVERIFY2(qAbs(statusWidth - (outer - 1500)) <= 15,
+                 qPrintable(u"status %1 twips wide in a window %2 wide"_s.arg(statusWidth).arg(outer)));
+        const int nextX = forms::pixelsToTwipsX(child<QPushButton>(fm, u"cmdNext"_s).x());
+        QVERIFY2(qAbs(nextX - (outer - 800)) <= 30,
+                 qPrintable(u"cmdNext at %1 twips in a window %2 wide"_s.arg(nextX).arg(outer)));
+        const int lastX = forms::pixelsToTwipsX(child<QPushButton>(fm, u"cmdLast"_s).x());
+        QVERIFY2(qAbs(lastX - (outer - 460)) <= 45,
+                 qPrintable(u"cmdLast at %1 twips in a window %2 wide"_s.arg(lastX).arg(outer)));
+        QCOMPARE(child<QWidget>(fm, u"picStatBox"_s).geometry().bottom(), client->height() - 1);
+
+        fm.resize(fm.width(), chrome + 10); // too low for the grid: nothing complains
+        QApplication::processEvents();
+        QVERIFY(forms::MessageBoxes::log().isEmpty());
+    }
+
+    void theWindowSeesItsKeysBeforeTheGrid()
+    {
+        app::FMStart& fm = env->start();
+        QTableView* grid = fm.grdDataGrid().view();
+        QTest::keyClick(grid, Qt::Key_End);
+        QCOMPARE(env->status(), u"Record: 3"_s);
+        QTest::keyClick(grid, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(env->status(), u"Record: 1"_s);
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(env->status(), u"Record: 2"_s); // one move, not the grid's as well
+        QTest::keyClick(grid, Qt::Key_Home);
+        QTest::keyClick(grid, Qt::Key_Down, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(env->status(), u"Record: 2"_s); // Ctrl+Shift+Down moves one record
+        QTest::keyClick(grid, Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(env->status(), u"Record: 3"_s);
+        QTest::keyClick(grid, Qt::Key_PageUp);
+        QCOMPARE(env->status(), u"Record: 2"_s);
+    }
+
+    void escapeEndsTheProgramAndUnloadsEveryWindow()
+    {
+        app::FMStart& fm = env->start();
+        fm.HilfeUeber_Click();
+        fm.mProgrammverlauf_Click();
+        QVERIFY(dialogs::windows::existingAbout() != nullptr);
+        QVERIFY_THROWS_EXCEPTION(forms::ProgramEnded, fm.Form_KeyDown(Qt::Key_Escape, 0));
+        QVERIFY(forms::loadedWindows().isEmpty() || !fm.isVisible());
+        QVERIFY(!fm.isVisible());
+        QVERIFY(dialogs::windows::existingAbout() == nullptr ||
+                !dialogs::windows::existingAbout()->isVisible());
+        QVERIFY2(env->server.waitForLog(u"closed (licences in use 0 of 5)"_s), "the session was ended");
+        QVERIFY2(forms::MessageBoxes::log().isEmpty(), "no question asked");
+    }
+
+    void beendenEndsTheProgram()
+    {
+        app::FMStart& fm = env->start();
+        QVERIFY_THROWS_EXCEPTION(forms::ProgramEnded, fm.Beenden_Click());
+        QVERIFY(!fm.isVisible());
+    }
+
+    // The ODBC configuration is read once per process, so this runs in a child with its own.
+    void aMissingDataSourceShowsTheDriversMessageAndEnds()
+    {
+        QTemporaryDir odbc;
+        QFile ini(odbc.filePath(u"odbc.ini"_s));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.close();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"PLENVARO_APP_TEST_LOGIN"_s, env->credentials());
+        environment.insert(u"ODBCINI"_s, ini.fileName());
+        environment.insert(u"ODBCSYSINI"_s, odbc.path());
+        const ChildRun run = runChild(u"nodsn"_s, environment);
+        QVERIFY2(run.finished, qPrintable(run.report()));
+        QVERIFY2(run.exitCode == 1, qPrintable(run.report()));
+        QVERIFY2(run.out.contains(u"message: "_s), qPrintable(run.report()));
+        QVERIFY2(run.out.contains(u"Data source name not found"_s, Qt::CaseInsensitive) ||
+                     run.out.contains(u"IM002"_s),
+                 qPrintable(run.report()));
+        QVERIFY2(run.out.contains(u"title: Plenvaro\n"_s), qPrintable(run.report()));
+        QVERIFY2(!run.out.contains(u"list shown"_s), qPrintable(run.report()));
+    }
+
+    void aNewLoginFromTheMenuRetitlesTheWindow()
+    {
+        storeSetting("Server", u"127.0.0.1"_s);
+        storeSetting("Port", QString::number(env->server.port()));
+        storeSetting("Name", u"K17"_s);
+        storeSetting("Passwort", session::ScramblePassword(u"geheim"_s));
+        app::FMStart& fm = env->start(QString());
+        fm.mLogin_Click();
+        dialogs::FMPass& pass = dialogs::windows::fmPass();
+        QVERIFY(pass.isVisible());
+        pass.BUSER().setText(u"K21"_s);
+        pass.BPASSWORT().setText(u"kasse"_s);
+        pass.BUSpeich_Click();
+        QCOMPARE(fm.windowTitle(),
+                 u"VELDOR Korrespondenz              Firma: 1     Filiale: 0     Benutzer: Yilmaz"_s);
+        QVERIFY(!pass.isVisible());
+        QVERIFY(env->server.waitForLog(u"PERSONAL=\"K21|Yilmaz\""_s));
+        QCOMPARE(fm.adoPrimaryRS().recordCount(), 3); // the list is not read again
+    }
+
+    void theCloseBoxEndsTheProgramAndUnloadsEveryWindow()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"PLENVARO_APP_TEST_LOGIN"_s, env->credentials());
+        const ChildRun run = runChild(u"closebox"_s, environment);
+        QVERIFY2(run.finished, qPrintable(run.report()));
+        QVERIFY2(run.exitStatus == QProcess::NormalExit, qPrintable(run.report()));
+        QVERIFY2(run.exitCode == 0, qPrintable(run.report()));
+        QVERIFY2(run.out.contains(u"list shown\n"_s), qPrintable(run.report()));
+        QVERIFY2(run.out.contains(u"extra window unloaded\n"_s), qPrintable(run.report()));
+        QVERIFY2(!run.out.contains(u"close returned"_s), qPrintable(run.report()));
+        QVERIFY(env->server.waitForLog(u"closed (licences in use 0 of 5)"_s));
+    }
+
+    // The windows go while the application object lives, so the process ends with status 0, not in a crash.
+    void everyWindowKindEndsTheProgramWithStatusZero_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const QString& kind : {u"FMStart"_s, u"FMPass"_s, u"FMPass cancelled"_s, u"FMServer"_s,
+                                    u"frmAbout"_s, u"frmProgrammverlauf"_s, u"all"_s})
+            QTest::newRow(qPrintable(kind)) << kind;
+    }
+
+    void everyWindowKindEndsTheProgramWithStatusZero()
+    {
+        QFETCH(QString, kind);
+        const ChildRun run = runChild(u"end:"_s + kind, QProcessEnvironment::systemEnvironment());
+        QVERIFY2(run.finished, qPrintable(run.report()));
+        QVERIFY2(run.exitStatus == QProcess::NormalExit, qPrintable(run.report()));
+        QVERIFY2(run.exitCode == 0, qPrintable(run.report()));
+        QVERIFY2(run.out.contains(u"shown\n"_s), qPrintable(run.report()));
+        QVERIFY2(!run.out.contains(u"returned"_s), qPrintable(run.report()));
+    }
+
+private:
+    std::optional<Environment> env;
+};
+
+int runMainWindowTests(int argc, char** argv)
+{
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
 }
 
 namespace {
@@ -478,8 +508,7 @@ namespace {
 
 } // namespace
 
-// The children: the program as it runs for a user, ended for real.
-int childScenario(const QString& name)
+int runChildScenario(const QString& name)
 {
     dialogs::windows::install();
     if (name.startsWith(u"end:"_s))
@@ -511,3 +540,5 @@ int childScenario(const QString& name)
     std::printf("close returned\n");
     return 3;
 }
+
+#include "tst_fm_start.moc"
