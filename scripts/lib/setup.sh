@@ -9,6 +9,7 @@ PLENVARO_PACKAGES=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     postgresql
     xvfb xauth
+    fonts-liberation2 qt6-translations-l10n
 )
 # Only the tests need these: the registry layer is also built for Windows and run under Wine; the
 # system tests drive the program under Xvfb with xdotool and read window properties with x11-utils.

@@ -3,6 +3,7 @@
 #include "dialogs/pictures.h"
 #include "platform/ado/ado_data_grid.h"
 #include "platform/ado/ado_recordset.h"
+#include "platform/forms/design_font.h"
 #include "platform/forms/twips.h"
 
 #include <QFrame>
@@ -36,6 +37,7 @@ struct Control
     int left, top, width, height;
     int tabIndex;
     QIcon (*picture)() = nullptr;
+    QStringView tip = {}; // tooltip and accessible name of a button without text
 };
 
 QWidget* make(const Control& row, QWidget* parent)
@@ -43,9 +45,7 @@ QWidget* make(const Control& row, QWidget* parent)
     switch (row.kind) {
     case Kind::Grid: {
         auto* grid = new ado::DataGrid(parent);
-        QFont font(u"MS Sans Serif"_s);
-        font.setPointSizeF(8.25);
-        grid->setFont(font);
+        grid->setFont(forms::designFont());
         // A click into any column of a row looks up that row's article.
         grid->setSelectedTextField(u"num_artikel"_s);
         return grid;
@@ -59,6 +59,10 @@ QWidget* make(const Control& row, QWidget* parent)
         if (row.picture) {
             button->setIcon(row.picture());
             button->setIconSize(QSize(16, 16));
+        }
+        if (!row.tip.isEmpty()) {
+            button->setToolTip(row.tip.toString());
+            button->setAccessibleName(row.tip.toString());
         }
         return button;
     }
@@ -76,6 +80,11 @@ QWidget* make(const Control& row, QWidget* parent)
     case Kind::ReadOnlyBox: {
         auto* box = new QLineEdit(row.text.toString(), parent);
         box->setEnabled(false);
+        // The figures the user opened the program for: as readable as any other text, not greyed out.
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Disabled, QPalette::Text, palette.color(QPalette::Active, QPalette::Text));
+        palette.setColor(QPalette::Disabled, QPalette::Base, palette.color(QPalette::Active, QPalette::Base));
+        box->setPalette(palette);
         return box;
     }
     }
@@ -88,7 +97,7 @@ void layOutFMStart(QWidget& client)
 {
     // clang-format off
     static const Control Controls[] = {
-        // name               kind                container      text            left  top   width height tab picture
+        // name               kind                container      text            left  top   width height tab picture             tip
         {u"grdDataGrid",    Kind::Grid,          {},            {},             0,    0,    9420,  3495,  0},
         {u"picButtons",     Kind::Panel,         {},            {},             0,    5580, 9420,  300,   1},
         {u"cmdRefresh",     Kind::Button,        u"picButtons", u"&Neu lesen",  1213, 0,    1095,  300,   3},
@@ -98,11 +107,11 @@ void layOutFMStart(QWidget& client)
         {u"Label2",         Kind::Label,         u"picButtons", u"heute",       8040, 0,    615,   255,   13},
         {u"txt_LagerHeute", Kind::ReadOnlyBox,   u"picButtons", u"Text2",       8640, 0,    615,   285,   11},
         {u"picStatBox",     Kind::Panel,         {},            {},             0,    5880, 9420,  300,   4},
-        {u"cmdFirst",       Kind::PictureButton, u"picStatBox", {},             0,    0,    345,   300,   8,  pictures::navFirst},
-        {u"cmdPrevious",    Kind::PictureButton, u"picStatBox", {},             345,  0,    345,   300,   7,  pictures::navPrevious},
+        {u"cmdFirst",       Kind::PictureButton, u"picStatBox", {},             0,    0,    345,   300,   8,  pictures::navFirst,    u"Erster Datensatz"},
+        {u"cmdPrevious",    Kind::PictureButton, u"picStatBox", {},             345,  0,    345,   300,   7,  pictures::navPrevious, u"Vorheriger Datensatz"},
         {u"lblStatus",      Kind::StatusLabel,   u"picStatBox", {},             690,  0,    3360,  285,   9},
-        {u"cmdNext",        Kind::PictureButton, u"picStatBox", {},             4200, 0,    345,   300,   6,  pictures::navNext},
-        {u"cmdLast",        Kind::PictureButton, u"picStatBox", {},             4545, 0,    345,   300,   5,  pictures::navLast},
+        {u"cmdNext",        Kind::PictureButton, u"picStatBox", {},             4200, 0,    345,   300,   6,  pictures::navNext,     u"Nächster Datensatz"},
+        {u"cmdLast",        Kind::PictureButton, u"picStatBox", {},             4545, 0,    345,   300,   5,  pictures::navLast,     u"Letzter Datensatz"},
     };
     // clang-format on
     QMap<int, QWidget*> byTabIndex;

@@ -1,6 +1,7 @@
 #include "app/fm_start.h"
 #include "dialogs/pictures.h"
 #include "dialogs/program_windows.h"
+#include "platform/forms/design_font.h"
 #include "platform/forms/error_handling.h"
 #include "session/command_line.h"
 
@@ -21,6 +22,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(u"Plenvaro"_s);
     QApplication::setApplicationVersion(QStringLiteral(PLENVARO_VERSION));
     QApplication::setWindowIcon(pictures::programIcon());
+    forms::installDesignFont();
+    forms::installGermanToolkitTexts();
     dialogs::windows::install();
     const auto destroyWindows = qScopeGuard([] { dialogs::windows::destroyAll(); });
 

@@ -10,6 +10,10 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
+
 namespace dialogs {
 
 void setOwner(QWidget& window, QWidget* owner)
@@ -41,8 +45,10 @@ QWidget* make(QWidget& form, const Control& row)
         box->setValidator(new AnsiValidator(box));
         if (row.maxLength > 0)
             box->setMaxLength(row.maxLength);
-        if (row.kind == ControlKind::PasswordBox)
+        if (row.kind == ControlKind::PasswordBox) {
             box->setEchoMode(QLineEdit::Password);
+            box->setStyleSheet(u"lineedit-password-character: 42"_s); // "*", not the style's bullet
+        }
         if (row.kind == ControlKind::LockedTextBox) {
             box->setEnabled(false);
             QPalette palette = box->palette();
@@ -70,6 +76,27 @@ QWidget* make(QWidget& form, const Control& row)
     return nullptr;
 }
 
+// The stand-in for the design font is a little wider than the original: a label whose text needs more
+// than its laid-out width takes the free room beside it, up to the next control on its row.
+void widenToText(QLabel& label)
+{
+    const int needed = label.sizeHint().width();
+    if (needed <= label.width())
+        return;
+    int room = needed;
+    const QRect box = label.geometry();
+    for (const QObject* object : label.parentWidget()->children()) {
+        const auto* other = qobject_cast<const QWidget*>(object);
+        if (other == nullptr || other == &label)
+            continue;
+        const QRect beside = other->geometry();
+        const bool sameRow = beside.top() <= box.bottom() && beside.bottom() >= box.top();
+        if (sameRow && beside.left() >= box.right())
+            room = std::min(room, beside.left() - box.left());
+    }
+    label.resize(std::max(label.width(), room), label.height());
+}
+
 } // namespace
 
 QList<QWidget*> placeControls(QWidget& form, std::initializer_list<Control> table)
@@ -85,6 +112,10 @@ QList<QWidget*> placeControls(QWidget& form, std::initializer_list<Control> tabl
         if (row.tabIndex >= 0)
             byTabIndex.insert(row.tabIndex, control);
         controls.append(control);
+    }
+    for (QWidget* control : controls) {
+        if (auto* label = qobject_cast<QLabel*>(control))
+            widenToText(*label);
     }
     const QList<QWidget*> order = byTabIndex.values();
     for (qsizetype i = 1; i < order.size(); ++i)

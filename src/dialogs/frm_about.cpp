@@ -3,6 +3,7 @@
 #include "dialogs/pictures.h"
 #include "platform/forms/app_title.h"
 #include "platform/forms/connect_handler.h"
+#include "platform/forms/design_font.h"
 #include "platform/forms/loaded_windows.h"
 #include "platform/forms/msgbox.h"
 #include "platform/forms/twips.h"
@@ -125,10 +126,8 @@ frmAbout::frmAbout()
     setModal(false);
     // Unloading deletes the box, so the next opening loads it afresh.
     setAttribute(Qt::WA_DeleteOnClose);
-    // The layout is fixed in twips and was drawn for the classic small dialog font.
-    QFont dialogFont = font();
-    dialogFont.setPointSize(8);
-    setFont(dialogFont);
+    // The layout is fixed in twips and was drawn for the design font.
+    setFont(forms::designFont());
     setFixedSize(forms::twipsToPixelsX(8250), forms::twipsToPixelsY(3795));
 
     auto* picIcon = picture(this, u"picIcon"_s, forms::twipsRect(240, 240, 540, 540));

@@ -2,8 +2,10 @@
 
 #include "platform/forms/app_title.h"
 
+#include <QBitmap>
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -39,7 +41,6 @@ constexpr QRgb GoldEdge = 0x9c7010;
 constexpr QRgb Slate = 0x263845;
 constexpr QRgb SlateLight = 0x6b7c88;
 constexpr QRgb Orange = 0xe8863a;
-constexpr QRgb NavBlue = 0x2f4f6f;
 
 QPixmap render(QSize pixels, QSizeF grid, Drawing draw)
 {
@@ -239,33 +240,67 @@ void drawBack(QPainter& painter)
     painter.drawPolygon(QPolygonF({QPointF(2, 6), QPointF(6.5, 2), QPointF(6.5, 10)}));
 }
 
-void navigation(QPainter& painter, const QPolygonF& arrow, const QRectF& bar)
+// Record navigation, drawn pixel by pixel on the 16 x 16 grid as the classic pictures were: black on a
+// light grey mask colour (192, 192, 192) that shows as button face, triangles 5 pixels wide and 9 high.
+enum class Pointing
 {
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(NavBlue));
-    painter.drawPolygon(arrow);
-    if (!bar.isNull())
-        painter.drawRect(bar);
+    Left,
+    Right
+};
+
+void triangle(QImage& image, int tipX, Pointing pointing)
+{
+    constexpr int Top = 4;
+    for (int row = 0; row < 9; ++row) {
+        const int width = 5 - std::abs(4 - row);
+        for (int k = 0; k < width; ++k)
+            image.setPixel(pointing == Pointing::Left ? tipX + k : tipX - k, Top + row, qRgb(0, 0, 0));
+    }
 }
 
-void drawFirst(QPainter& painter)
+void bar(QImage& image, int x)
 {
-    navigation(painter, QPolygonF({QPointF(12, 3), QPointF(12, 13), QPointF(5.5, 8)}), QRectF(3, 3, 2, 10));
+    for (int y = 4; y < 13; ++y) {
+        image.setPixel(x, y, qRgb(0, 0, 0));
+        image.setPixel(x + 1, y, qRgb(0, 0, 0));
+    }
 }
 
-void drawPrevious(QPainter& painter)
+QIcon navigation(void (*draw)(QImage&))
 {
-    navigation(painter, QPolygonF({QPointF(11, 3), QPointF(11, 13), QPointF(4, 8)}), {});
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(QColor(192, 192, 192));
+    draw(image);
+    // The mask colour is the button face: transparent.
+    const QImage masked = QPixmap::fromImage(image).createMaskFromColor(QColor(192, 192, 192)).toImage();
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setMask(QBitmap::fromImage(masked));
+    QIcon icon;
+    icon.addPixmap(pixmap);
+    icon.addPixmap(pixmap.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    return icon;
 }
 
-void drawNext(QPainter& painter)
+void drawFirst(QImage& image)
 {
-    navigation(painter, QPolygonF({QPointF(5, 3), QPointF(5, 13), QPointF(12, 8)}), {});
+    bar(image, 4);
+    triangle(image, 7, Pointing::Left);
 }
 
-void drawLast(QPainter& painter)
+void drawPrevious(QImage& image)
 {
-    navigation(painter, QPolygonF({QPointF(4, 3), QPointF(4, 13), QPointF(10.5, 8)}), QRectF(11, 3, 2, 10));
+    triangle(image, 6, Pointing::Left);
+}
+
+void drawNext(QImage& image)
+{
+    triangle(image, 9, Pointing::Right);
+}
+
+void drawLast(QImage& image)
+{
+    triangle(image, 8, Pointing::Right);
+    bar(image, 10);
 }
 
 } // namespace
@@ -312,22 +347,22 @@ QIcon buttonBack()
 
 QIcon navFirst()
 {
-    return button(drawFirst);
+    return navigation(drawFirst);
 }
 
 QIcon navPrevious()
 {
-    return button(drawPrevious);
+    return navigation(drawPrevious);
 }
 
 QIcon navNext()
 {
-    return button(drawNext);
+    return navigation(drawNext);
 }
 
 QIcon navLast()
 {
-    return button(drawLast);
+    return navigation(drawLast);
 }
 
 } // namespace pictures
