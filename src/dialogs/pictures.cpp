@@ -248,13 +248,17 @@ enum class Pointing
     Right
 };
 
+// The tip is the single pixel of the middle row; the base, 9 pixels high, lies 4 columns away.
 void triangle(QImage& image, int tipX, Pointing pointing)
 {
     constexpr int Top = 4;
     for (int row = 0; row < 9; ++row) {
         const int width = 5 - std::abs(4 - row);
-        for (int k = 0; k < width; ++k)
-            image.setPixel(pointing == Pointing::Left ? tipX + k : tipX - k, Top + row, qRgb(0, 0, 0));
+        for (int k = 0; k < width; ++k) {
+            const int fromBase = 4 - k;
+            image.setPixel(pointing == Pointing::Left ? tipX + fromBase : tipX - fromBase, Top + row,
+                           qRgb(0, 0, 0));
+        }
     }
 }
 

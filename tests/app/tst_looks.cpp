@@ -209,10 +209,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("tip");
         QTest::addColumn<int>("blackPixels");
-        QTest::newRow("first") << u"cmdFirst"_s << u"Erster Datensatz"_s << 25 + 18;
-        QTest::newRow("previous") << u"cmdPrevious"_s << u"Vorheriger Datensatz"_s << 25;
-        QTest::newRow("next") << u"cmdNext"_s << u"Nächster Datensatz"_s << 25;
-        QTest::newRow("last") << u"cmdLast"_s << u"Letzter Datensatz"_s << 25 + 18;
+        QTest::addColumn<bool>("pointsLeft");
+        QTest::newRow("first") << u"cmdFirst"_s << u"Erster Datensatz"_s << 25 + 18 << true;
+        QTest::newRow("previous") << u"cmdPrevious"_s << u"Vorheriger Datensatz"_s << 25 << true;
+        QTest::newRow("next") << u"cmdNext"_s << u"Nächster Datensatz"_s << 25 << false;
+        QTest::newRow("last") << u"cmdLast"_s << u"Letzter Datensatz"_s << 25 + 18 << false;
     }
 
     // Black glyphs on the button face; a triangle is 5 pixels wide and 9 high (25 pixels), a bar 2 by 9.
@@ -221,6 +222,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, tip);
         QFETCH(int, blackPixels);
+        QFETCH(bool, pointsLeft);
         const auto* button = m_main->findChild<QPushButton*>(name);
         QVERIFY(button);
         QCOMPARE(button->toolTip(), tip);
@@ -247,6 +249,19 @@ private Q_SLOTS:
         QCOMPARE(other, 0); // the grey is the mask: button face
         QCOMPARE(black, blackPixels);
         QCOMPARE(glyph.height(), 9);
+        // The tip: the pixel of the middle row with nothing above or below it, scanned from the side the
+        // triangle points to (a bar on that side is black above and below); the base lies 4 columns away.
+        const auto blackAt = [&](int x, int y) { return image.pixelColor(x, y) == QColor(Qt::black); };
+        const int middle = glyph.top() + 4;
+        int tipX = -1;
+        for (int step = 0; step < 16 && tipX < 0; ++step) {
+            const int x = pointsLeft ? step : 15 - step;
+            if (blackAt(x, middle) && !blackAt(x, middle - 1) && !blackAt(x, middle + 1))
+                tipX = x;
+        }
+        QVERIFY2(tipX >= 0, "no tip in the middle row");
+        const int base = pointsLeft ? tipX + 4 : tipX - 4;
+        QVERIFY(blackAt(base, glyph.top()) && blackAt(base, glyph.bottom()));
     }
 
 private:
