@@ -1,4 +1,5 @@
 #include "app/fm_start.h"
+#include "app/information_request.h"
 #include "dialogs/pictures.h"
 #include "dialogs/program_windows.h"
 #include "platform/forms/design_font.h"
@@ -8,12 +9,16 @@
 #include <QApplication>
 #include <QScopeGuard>
 
+#include <cstdio>
 #include <memory>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status = app::answerInformationRequest(argc, argv, stdout))
+        return *status;
     // The arguments are the program's own: taken before the toolkit could remove what it reads as its
     // options ("-reverse", "-style X", ...), which keep working through its environment variables.
     const QString commandLine = session::ProgramCommandLine(argc, argv);

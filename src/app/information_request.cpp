@@ -1,0 +1,39 @@
+#include "app/information_request.h"
+
+#include <cstring>
+
+namespace app {
+namespace {
+
+constexpr const char* Usage =
+    "Aufruf: plenvaro [FIRMA FILIALE PERSONALCODE PASSWORT [ADRESSE [PORT [NAMESPACE]]]]\n"
+    "       plenvaro --help | --version\n"
+    "\n"
+    "Lagerstandsabfrage aktuelle Bonusartikel: meldet den Benutzer am Warenwirtschaftsserver an, zeigt die\n"
+    "heute gültigen Bonusartikel und zu einem angeklickten Artikel den Lagerstand der Filiale.\n"
+    "\n"
+    "Anmeldedaten auf der Kommandozeile (durch je ein Leerzeichen getrennt) gelten nur, wenn das erste Feld\n"
+    "eine Zahl ist; sonst gelten die gespeicherten Einstellungen, und fehlende erfragt der Anmeldedialog.\n"
+    "\n"
+    "Einstellungen: $PLENVARO_REGISTRY, sonst $XDG_CONFIG_HOME/plenvaro/registry.sqlite3\n"
+    "(ohne XDG_CONFIG_HOME: ~/.config/plenvaro/registry.sqlite3).\n"
+    "Artikeldaten: ODBC-Datenquelle tovi_net (siehe odbcinst -j).\n";
+
+} // namespace
+
+std::optional<int> answerInformationRequest(int argc, char** argv, std::FILE* out)
+{
+    if (argc < 2 || argv[1] == nullptr)
+        return std::nullopt;
+    if (std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(Usage, out);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("plenvaro " PLENVARO_VERSION "\n", out);
+        return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace app
