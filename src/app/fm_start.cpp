@@ -16,6 +16,7 @@
 #include "platform/forms/error_handling.h"
 #include "platform/forms/loaded_windows.h"
 #include "platform/forms/mouse_pointer.h"
+#include "platform/forms/program_log.h"
 #include "platform/forms/twips.h"
 #include "platform/objfactory/server_error.h"
 #include "session/check_login.h"
@@ -25,12 +26,17 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenuBar>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace app {
+
+Q_LOGGING_CATEGORY(lcArticles, "plenvaro.articles", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcStock, "plenvaro.stock", QtInfoMsg)
+
 namespace {
 
 constexpr int PanelHeight = 300; // twips, both bottom panels
@@ -119,10 +125,19 @@ void FMStart::Form_Load()
 
     setWindowTitle(u"VELDOR Muster              Firma: "_s + s.CompanyNo + u"     Filiale: "_s + s.BranchNo +
                    u"     Benutzer: "_s + s.UserIdent);
+    QElapsedTimer reading;
+    reading.start();
     auto connection = std::make_shared<ado::Connection>();
     connection->open(QString::fromLatin1(ArticleConnectionString), QString(), QString());
     m_recordset.open(ArticleQuery(), connection);
     m_grid->setDataSource(&m_recordset);
+    logArticles(u"Artikelliste geöffnet"_s, reading.elapsed());
+}
+
+void FMStart::logArticles(const QString& what, qint64 milliseconds)
+{
+    forms::logEntry(lcArticles(), what,
+                    u"%1 Artikel in %2 ms"_s.arg(m_recordset.recordCount()).arg(milliseconds));
 }
 
 void FMStart::Form_Unload()
@@ -193,9 +208,12 @@ void FMStart::cmdPrevious_Click()
 void FMStart::cmdRefresh_Click()
 {
     forms::runReported([this] {
+        QElapsedTimer reading;
+        reading.start();
         m_grid->setDataSource(nullptr);
         m_recordset.requery();
         m_grid->setDataSource(&m_recordset);
+        logArticles(u"Artikelliste neu gelesen"_s, reading.elapsed());
     });
 }
 
@@ -221,19 +239,32 @@ void FMStart::StockLookup()
     objfactory::ServerObject stock;
     objfactory::ServerObject windows;
     QString line;
-    forms::ignoreErrors([&] {
-        stock =
-            s.Connection->OpenId(u"VD.ArtLagerFilInfo"_s, StockObjectId(s.CompanyNo, article, s.BranchNo));
-    });
-    forms::ignoreErrors([&] { m_stock->setText(session::ValueText(stock.property(u"LAGST"_s))); });
+    QString stockError;
+    QString todayError;
+    forms::ignoreErrors(
+        [&] {
+            stock = s.Connection->OpenId(u"VD.ArtLagerFilInfo"_s,
+                                         StockObjectId(s.CompanyNo, article, s.BranchNo));
+        },
+        &stockError);
+    forms::ignoreErrors([&] { m_stock->setText(session::ValueText(stock.property(u"LAGST"_s))); },
+                        stockError.isEmpty() ? &stockError : nullptr);
     forms::ignoreErrors([&] { session::CloseServerObject(stock); });
     forms::ignoreErrors([&] { windows = s.Connection->ClassObject(u"VD.Windows"_s); });
     forms::ignoreErrors([&] {
         line = TodayStockLine(s.CompanyNo, ArticleKey(m_grid->selectedText()), QDate::currentDate());
     });
-    forms::ignoreErrors([&] { m_today->setText(session::ValueText(windows.call(u"Xecute"_s, line))); });
+    forms::ignoreErrors([&] { m_today->setText(session::ValueText(windows.call(u"Xecute"_s, line))); },
+                        &todayError);
     forms::ignoreErrors([&] { session::CloseServerObject(windows); });
     session::EndServerAccess(false);
+    // The lookup itself stays silent; the log says what it found.
+    const auto figure = [](const QLineEdit* box, const QString& error) {
+        return error.isEmpty() ? box->text() : u"(%1)"_s.arg(error);
+    };
+    forms::logEntry(lcStock(), u"Lagerstand abgefragt"_s,
+                    u"Artikel %1: Lagerstand %2, heute %3"_s.arg(article, figure(m_stock, stockError),
+                                                                 figure(m_today, todayError)));
 }
 
 void FMStart::resizeEvent(QResizeEvent* event)

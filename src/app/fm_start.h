@@ -63,6 +63,7 @@ private:
     void adoPrimaryRS_MoveComplete();
     void StockLookup();
     void unload();
+    void logArticles(const QString& what, qint64 milliseconds);
 
     QString m_commandLine;
     ado::Recordset m_recordset;

@@ -6,11 +6,16 @@
 #include "dialogs/frm_programmverlauf.h"
 #include "platform/forms/end_program.h"
 #include "platform/forms/loaded_windows.h"
+#include "platform/forms/program_log.h"
 #include "session/session_windows.h"
 
+#include <QCoreApplication>
 #include <QPointer>
+#include <QScopedValueRollback>
+#include <QThread>
 #include <QWidget>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -26,6 +31,7 @@ struct Held
     QPointer<frmProgrammverlauf> log;
     QPointer<frmAbout> about;
     std::vector<QPointer<QWidget>> created; // oldest first
+    bool logging = false; // between install() and destroyAll(): never while the process ends
 };
 
 Held& held()
@@ -42,6 +48,28 @@ template <typename Window> Window& createOnce(QPointer<Window>& slot)
         slot = window.release(); // deleted by destroyAll, or by unloading where the kind says so
     }
     return *slot;
+}
+
+QtMessageHandler& previousHandler()
+{
+    static QtMessageHandler handler = nullptr;
+    return handler;
+}
+
+// Every message goes on to the previous handler (stderr); the program's own log entries also to the log
+// window, which is created hidden if need be, so the log is complete when the user opens it.
+void toProgramLog(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    static bool inside = false; // the window's own creation may log
+    const QCoreApplication* application = QCoreApplication::instance();
+    if (held().logging && !inside && application && QThread::currentThread() == application->thread()) {
+        if (const std::optional<forms::LogEntry> entry = forms::programLogEntry(context, message)) {
+            const QScopedValueRollback guard(inside, true);
+            programmverlauf().StatusText(entry->area, entry->text, entry->parameter);
+        }
+    }
+    if (const QtMessageHandler previous = previousHandler())
+        previous(type, context, message);
 }
 
 } // namespace
@@ -106,6 +134,9 @@ void install()
     session::installWindows({[]() -> session::LoginDialog& { return fmPass(); },
                              []() -> session::ServerDialog& { return fmServer(); }});
     forms::atProgramEnd(destroyAll);
+    if (previousHandler() == nullptr)
+        previousHandler() = qInstallMessageHandler(toProgramLog);
+    held().logging = true;
 }
 
 void destroyAll()

@@ -37,8 +37,8 @@ FMServer* existingFmServer();
 frmProgrammverlauf* existingProgrammverlauf();
 frmAbout* existingAbout();
 
-// Makes the login and server settings dialogs the ones the session's routines use, and destroyAll()
-// part of the program's end.
+// Makes the login and server settings dialogs the ones the session's routines use, destroyAll() part
+// of the program's end, and the log window a sink of the program's log entries (beside stderr).
 void install();
 
 // Deletes every window still alive, newest first. Safe to call twice; afterwards each accessor

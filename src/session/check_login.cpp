@@ -3,9 +3,11 @@
 #include "platform/forms/end_program.h"
 #include "platform/forms/error.h"
 #include "platform/forms/msgbox.h"
+#include "platform/forms/program_log.h"
 #include "session/connect_server.h"
 #include "session/login_settings.h"
 #include "session/server_access.h"
+#include "session/session_log.h"
 #include "session/session_settings.h"
 #include "session/session_windows.h"
 #include "session/text_routines.h"
@@ -32,6 +34,7 @@ template <typename Step> void protectedStep(const QString& operation, Step&& ste
         SessionSettings& s = Session();
         s.LoginRejected = true;
         s.LoginServerError = true;
+        forms::logEntry(lcSession(), u"Anmeldung fehlgeschlagen: "_s + operation, s.UserCode);
         ShowAccessError(forms::describe(error), operation);
         throw ProtectedStepFailed();
     }
@@ -113,6 +116,8 @@ bool CheckLogin()
     }
     if (!verified && fromCommandLine)
         s.CommandLineRefused = true;
+    forms::logEntry(lcSession(), verified ? u"Anmeldung erfolgreich"_s : u"Anmeldung abgelehnt"_s,
+                    verified ? s.UserIdent : s.UserCode);
     EndServerAccess(false);
     FMPass().form().hide();
     FMServer().form().hide();

@@ -2,8 +2,10 @@
 
 #include "platform/forms/error.h"
 #include "platform/forms/msgbox.h"
+#include "platform/forms/program_log.h"
 #include "session/login_settings.h"
 #include "session/server_access.h"
+#include "session/session_log.h"
 #include "session/session_settings.h"
 #include "session/session_windows.h"
 #include "session/text_routines.h"
@@ -24,7 +26,13 @@ bool attemptConnection(int attempt)
     // attempt goes where the login went, so a reconnect after the idle close never changes server.
     if (attempt > 1)
         BuildConnectString();
-    return s.Connection->Connect(s.ConnectString) && s.Connection->IsConnected();
+    const bool connected = s.Connection->Connect(s.ConnectString) && s.Connection->IsConnected();
+    forms::logEntry(lcSession(),
+                    connected ? u"Verbindungsversuch %1: verbunden"_s.arg(attempt)
+                              : u"Verbindungsversuch %1: nicht erreicht (%2)"_s.arg(attempt).arg(
+                                    s.Connection->lastError()),
+                    s.ConnectString);
+    return connected;
 }
 
 void setServerContext()

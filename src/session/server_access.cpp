@@ -5,7 +5,10 @@
 #include "platform/forms/loaded_windows.h"
 #include "platform/forms/mouse_pointer.h"
 #include "platform/forms/msgbox.h"
+#include "platform/forms/program_log.h"
 #include "session/connect_server.h"
+#include "session/session_log.h"
+#include "session/session_settings.h"
 #include "session/session_windows.h"
 
 #include <QCoreApplication>
@@ -95,6 +98,8 @@ QString ValueText(const objfactory::Value& value)
 
 void Lock_Timer()
 {
+    forms::logEntry(lcSession(), u"Leerlauf: Verbindung getrennt, die Lizenz ist frei"_s,
+                    Session().ConnectString);
     DisconnectServer();
 }
 

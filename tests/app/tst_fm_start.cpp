@@ -26,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <cstdio>
 #include <optional>
@@ -75,7 +76,6 @@ public:
         session::resetSession();
         dialogs::windows::destroyAll();
         dialogs::windows::install();
-        dialogs::windows::destroyAll();
         qputenv("PLENVARO_REGISTRY", store.filePath(u"registry.sqlite3"_s).toUtf8());
         plenvaroRegistryReset();
         setArticles({article(u"9000123456"_s), article(u"9000654321"_s), article(u"9000777777"_s)});
@@ -83,7 +83,6 @@ public:
 
     ~Environment()
     {
-        dialogs::windows::destroyAll();
         dialogs::windows::destroyAll();
         session::resetSession();
         plenvaroRegistryReset();
@@ -288,6 +287,18 @@ private Q_SLOTS:
         QCOMPARE(env->todays(), QString());
         QVERIFY2(forms::MessageBoxes::log().isEmpty(), "errors of the lookup are silent");
         QCOMPARE(env->status(), u"Record: 3"_s);
+
+        // The log says what each lookup found, and why a figure is missing.
+        auto* list = dialogs::windows::programmverlauf().findChild<QTreeWidget*>(u"Verlauf"_s);
+        QVERIFY(list != nullptr);
+        QVERIFY(list->topLevelItemCount() >= 3);
+        const QTreeWidgetItem* newest = list->topLevelItem(0);
+        QCOMPARE(newest->text(0), u"stock"_s);
+        QVERIFY2(newest->text(2).startsWith(u"Artikel 777777: Lagerstand 5, heute ("_s),
+                 qPrintable(newest->text(2)));
+        QCOMPARE(list->topLevelItem(1)->text(2), u"Artikel 123456: Lagerstand 42, heute 7"_s);
+        QCOMPARE(list->topLevelItem(2)->text(0), u"articles"_s);
+        QVERIFY(list->topLevelItem(2)->text(2).startsWith(u"3 Artikel in "_s));
     }
 
     void shortOrNoSelectedTextLooksUpNothingOrFailsSilently()

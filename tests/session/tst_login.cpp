@@ -1,5 +1,6 @@
 #include "dialogs/fm_pass.h"
 #include "dialogs/fm_server.h"
+#include "dialogs/frm_programmverlauf.h"
 #include "platform/forms/error.h"
 #include "platform/forms/mouse_pointer.h"
 #include "platform/forms/msgbox.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeWidget>
 
 using namespace Qt::Literals::StringLiterals;
 using forms::Button;
@@ -38,6 +40,18 @@ void click(QWidget& window, const QString& button)
 }
 
 } // namespace
+
+// The log window's rows, newest first, each as "part | text | parameter".
+QStringList programLog()
+{
+    QStringList rows;
+    auto* list = dialogs::windows::programmverlauf().findChild<QTreeWidget*>(u"Verlauf"_s);
+    for (int i = 0; list != nullptr && i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = list->topLevelItem(i);
+        rows << row->text(0) + u" | "_s + row->text(1) + u" | "_s + row->text(2);
+    }
+    return rows;
+}
 
 class LoginTest : public QObject
 {
@@ -238,6 +252,54 @@ private Q_SLOTS:
         session::EndServerAccess(false);
         QVERIFY(fixture.server->waitForLogCount(u"xecute S FIRMA=1,FIL=0,PERSONAL=\"K17\"\n"_s, 2));
         QCOMPARE(fixture.server->logCount(u"opened from"_s), 2);
+    }
+
+    // What a support desk reads in the log window: each connection attempt with its address and port and
+    // outcome, the login, the idle disconnect and the reconnect; never the password.
+    void theProgramLogFollowsTheSession()
+    {
+        fixture.storeLogin(u"K17"_s, u"geheim"_s);
+        fixture.server->stop();
+        ModalDriver driver;
+        driver.on(u"FMServer"_s, [&](QWidget& server, int) {
+            QVERIFY(fixture.server->restart());
+            click(server, u"BUZurück"_s);
+        });
+        queueAnswer(Button::Ok);
+        session::FMServer().Lock().setInterval(300);
+        QVERIFY(session::CheckLogin());
+        QTRY_VERIFY(!session::FMServer().Lock().isActive()); // the idle disconnect
+        session::BeginServerAccess(false);
+        session::EndServerAccess(false);
+
+        const QStringList rows = programLog();
+        const QString where = u"cn_iptcp:127.0.0.1[%1]:VELDOR"_s.arg(fixture.server->port());
+        const auto has = [&](const QString& row) { return rows.contains(row); };
+        QVERIFY2(rows.filter(u"session | Verbindungsversuch 1: nicht erreicht ("_s).size() == 1,
+                 qPrintable(rows.join(u'\n')));
+        QVERIFY2(rows.filter(where).size() >= 3, qPrintable(rows.join(u'\n')));
+        QVERIFY(has(u"messages | Server nicht erreicht! Bitte überprüfen Sie die Verbindungseinstellungen "_s
+                    u"Wenn die Verbindungseinstellung korrekt ist sind wahrscheinlich keine Lizenzen frei. "_s
+                    u"Noch 2 Verbindungsversuche bis zum Abbruch. | Anmeldung an Caché"_s));
+        QVERIFY(has(u"session | Verbindungsversuch 2: verbunden | "_s + where));
+        QVERIFY(has(u"session | Anmeldung erfolgreich | K17|Maier"_s));
+        QVERIFY(has(u"session | Leerlauf: Verbindung getrennt, die Lizenz ist frei | "_s + where));
+        QCOMPARE(rows.filter(u"Verbindungsversuch 1: verbunden"_s).size(), 1); // the reconnect
+        QVERIFY2(rows.filter(u"geheim"_s).isEmpty(), "a password in the log");
+        // Newest on top: the reconnect is the first row.
+        QCOMPARE(rows.first(), u"session | Verbindungsversuch 1: verbunden | "_s + where);
+    }
+
+    void aRejectedLoginIsLoggedWithoutThePassword()
+    {
+        fixture.storeLogin(u"K17"_s, u"falsch"_s);
+        queueAnswer(Button::Ok);
+        QVERIFY(!session::CheckLogin());
+        const QStringList rows = programLog();
+        QVERIFY2(rows.contains(u"session | Anmeldung abgelehnt | K17"_s), qPrintable(rows.join(u'\n')));
+        QVERIFY(
+            rows.contains(u"messages | Passwort Falsch oder Benutzer nicht Aktiv. | Anmeldung an Caché."_s));
+        QVERIFY(rows.filter(u"falsch"_s).isEmpty());
     }
 
     void reconnectGoesWhereTheLoginWent()

@@ -27,11 +27,13 @@ bool runReported(const std::function<void()>& code, Icon icon)
     return true;
 }
 
-bool ignoreErrors(const std::function<void()>& statement)
+bool ignoreErrors(const std::function<void()>& statement, QString* description)
 {
     try {
         statement();
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        if (description != nullptr)
+            *description = describe(error).description;
         return false;
     }
     return true;

@@ -2,6 +2,8 @@
 
 #include "platform/forms/msgbox_types.h"
 
+#include <QString>
+
 #include <functional>
 
 // The three ways the program reacts to a raised error or any other std::exception. ProgramEnded is not
@@ -17,7 +19,7 @@ void runUnhandled(const std::function<void()>& code);
 bool runReported(const std::function<void()>& code, Icon icon = Icon::None);
 
 // Ignores the error of one statement, so a caller writes one call per statement it wants to survive.
-// Returns false if the statement failed.
-bool ignoreErrors(const std::function<void()>& statement);
+// Returns false if the statement failed; its description then goes to *description, when given.
+bool ignoreErrors(const std::function<void()>& statement, QString* description = nullptr);
 
 } // namespace forms

@@ -1,6 +1,7 @@
 #include "platform/forms/msgbox.h"
 
 #include "platform/forms/message_box_widget.h"
+#include "platform/forms/program_log.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -84,6 +85,7 @@ Button MsgBox(const QString& text, Buttons buttons, Icon icon, QStringView title
 {
     Seam& state = seam();
     ShownMessage message{shownText(text), title.toString(), icon, buttons};
+    logEntry(messagesArea(), message.text.simplified(), message.title);
 
     if (!state.answers.isEmpty()) {
         message.answer = state.answers.dequeue();
