@@ -4,7 +4,9 @@
 #include "server.h"
 
 #include <QHostAddress>
+#include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -29,6 +31,31 @@ QString peerName(int fd)
     return u"%1:%2"_s.arg(host.toString()).arg(port);
 }
 
+// A silent peer that has vanished (switched off, cable pulled) is noticed after the idle time
+// and KeepaliveProbes unanswered probes KeepaliveIntervalS apart.
+constexpr int KeepaliveProbes = 6;
+constexpr int KeepaliveIntervalS = 10;
+
+void setKeepalive(int fd, std::chrono::seconds idle)
+{
+    if (idle.count() <= 0)
+        return;
+    const int on = 1;
+    const int idleS = static_cast<int>(idle.count());
+    const int interval = std::min(KeepaliveIntervalS, idleS);
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idleS, sizeof idleS);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &KeepaliveProbes, sizeof KeepaliveProbes);
+}
+
+// Client text quoted inside an error text, short enough to keep the text readable.
+QString shortened(const QString& text)
+{
+    constexpr qsizetype Most = 100;
+    return text.size() <= Most ? text : text.left(Most) + u"..."_s;
+}
+
 } // namespace
 
 SocketHandle::~SocketHandle()
@@ -43,6 +70,7 @@ Connection::Connection(int fd, Server& server, Database& db, Log& log)
 {
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    setKeepalive(fd, server.limits().keepalive);
     m_writeNotifier.setEnabled(false);
     connect(&m_readNotifier, &QSocketNotifier::activated, this, &Connection::onReadable);
     connect(&m_writeNotifier, &QSocketNotifier::activated, this, &Connection::onWritable);
@@ -50,15 +78,23 @@ Connection::Connection(int fd, Server& server, Database& db, Log& log)
     connect(&m_timer, &QTimer::timeout, this, [this] {
         if (m_dropping)
             finish();
-        else
+        else if (!m_session)
             drop(u"no hello in time"_s);
+        else if (m_session->busy())
+            m_timer.start(m_server.limits().idleTimeout); // working is not idling
+        else
+            drop(u"idle for %1 s"_s.arg(m_server.limits().idleTimeout.count()));
     });
-    m_timer.start(Server::HelloTimeoutMs);
+    m_timer.start(server.limits().helloTimeout);
+    m_restTimer.setSingleShot(true);
+    m_restTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_restTimer, &QTimer::timeout, this, &Connection::takeRequest);
 }
 
 Connection::~Connection()
 {
     finish();
+    m_server.connectionGone();
 }
 
 QString Connection::who() const
@@ -66,10 +102,34 @@ QString Connection::who() const
     return m_session ? u"session %1"_s.arg(m_session->id()) : m_peer;
 }
 
+qsizetype Connection::inputRoom() const
+{
+    // Before the hello one byte more than allowed, so that too much shows.
+    const qsizetype capacity =
+        m_session ? wire::HeaderBytes + qsizetype(wire::MaxFrameBytes) : m_server.limits().maxHelloBytes + 1;
+    return std::max<qsizetype>(0, capacity - m_input.size());
+}
+
+bool Connection::waiting() const
+{
+    return (m_session && m_session->busy()) || !m_output.isEmpty();
+}
+
+void Connection::updateReading()
+{
+    if (!m_finished)
+        m_readNotifier.setEnabled(m_dropping || inputRoom() > 0);
+}
+
 void Connection::onReadable()
 {
-    char buffer[64 * 1024];
-    const ssize_t got = ::recv(m_socket.fd(), buffer, sizeof buffer, MSG_DONTWAIT);
+    char buffer[ReadBytes];
+    const qsizetype room = m_dropping ? ReadBytes : std::min(ReadBytes, inputRoom());
+    if (room == 0) {
+        updateReading();
+        return;
+    }
+    const ssize_t got = ::recv(m_socket.fd(), buffer, static_cast<size_t>(room), MSG_DONTWAIT);
     if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
         finish();
         return;
@@ -77,57 +137,130 @@ void Connection::onReadable()
     if (got < 0 || m_dropping) // a dropped client's further input is only drained
         return;
     m_input.append(buffer, got);
-    while (!m_dropping) {
-        QJsonObject request;
-        const wire::TakeResult taken = wire::takeFrame(m_input, request);
-        if (taken == wire::TakeResult::Incomplete)
-            break;
-        if (taken == wire::TakeResult::Oversized) {
-            reply(wire::errorReply(wire::error::BadRequest,
-                                   u"request larger than %1 bytes"_s.arg(wire::MaxFrameBytes)));
-            drop(u"oversized request"_s);
-        } else if (taken == wire::TakeResult::Malformed) {
+    takeRequest();
+    updateReading();
+}
+
+void Connection::scheduleTakeRequest()
+{
+    if (m_takeScheduled || m_finished || m_dropping || waiting() || m_input.size() < wire::HeaderBytes)
+        return;
+    m_takeScheduled = true;
+    QMetaObject::invokeMethod(this, &Connection::takeRequest, Qt::QueuedConnection);
+}
+
+void Connection::rest(Scheduler::Clock::duration took)
+{
+    m_restUntil = Scheduler::Clock::now() + m_server.scheduler().restAfter(took);
+    m_quickRequestsAtRest = m_server.quickRequests();
+}
+
+bool Connection::resting()
+{
+    const auto now = Scheduler::Clock::now();
+    if (now >= m_restUntil || m_server.quickRequests() == m_quickRequestsAtRest)
+        return false; // rested enough, or nobody else wanted anything meanwhile
+    if (!m_restTimer.isActive())
+        m_restTimer.start(std::chrono::ceil<std::chrono::milliseconds>(m_restUntil - now));
+    return true;
+}
+
+void Connection::takeRequest()
+{
+    m_takeScheduled = false;
+    if (m_finished || m_dropping || waiting() || (m_session && resting()))
+        return;
+    // A hello announcing more than the limit is refused before it has come; one within it has
+    // come whole by the time the limit is reached.
+    const qsizetype helloLimit = m_server.limits().maxHelloBytes;
+    if (!m_session && m_input.size() >= wire::HeaderBytes &&
+        qFromBigEndian<quint32>(m_input.constData()) > quint32(helloLimit - wire::HeaderBytes)) {
+        const QString text = u"more than %1 bytes before hello"_s.arg(helloLimit);
+        refuseHello(wire::errorReply(wire::error::BadRequest, text), text);
+        return;
+    }
+    QJsonObject request;
+    switch (wire::takeFrame(m_input, request)) {
+    case wire::TakeResult::Incomplete:
+        return;
+    case wire::TakeResult::Oversized:
+        reply(wire::errorReply(wire::error::BadRequest,
+                               u"request larger than %1 bytes"_s.arg(wire::MaxFrameBytes)));
+        drop(u"oversized request"_s);
+        return;
+    case wire::TakeResult::Malformed:
+        if (m_session)
             m_log.write(who() + u" malformed request"_s);
-            reply(wire::errorReply(wire::error::BadRequest, u"request is not a JSON object"_s));
-        } else {
-            handle(request);
-        }
+        else
+            m_server.logRefusal(who() + u" malformed request"_s);
+        reply(wire::errorReply(wire::error::BadRequest, u"request is not a JSON object"_s));
+        break;
+    case wire::TakeResult::Frame:
+        handle(request);
+        break;
     }
     flush();
+    scheduleTakeRequest();
 }
 
 void Connection::handle(const QJsonObject& request)
 {
-    reply(m_session ? m_session->handle(request) : hello(request));
+    if (!m_session) {
+        reply(hello(request));
+        return;
+    }
+    m_timer.start(m_server.limits().idleTimeout);
+    const auto start = Scheduler::Clock::now();
+    if (const std::optional<QJsonObject> answer = m_session->handle(request)) {
+        const auto took = Scheduler::Clock::now() - start;
+        if (took < QuickRequest)
+            m_server.servedQuickly();
+        else
+            rest(took);
+        reply(*answer);
+    }
 }
 
 QJsonObject Connection::hello(const QJsonObject& request)
 {
-    QJsonObject refusal;
     const QString nameSpace = request.value(u"namespace"_s).toString();
-    if (request.value(u"op"_s).toString() != u"hello"_s)
-        refusal = wire::errorReply(wire::error::BadRequest, u"the first request must be hello"_s);
-    else if (request.value(u"version"_s).toInt() != wire::Version)
-        refusal = wire::errorReply(
-            wire::error::BadVersion,
-            u"protocol version %1 not supported (server speaks %2)"_s.arg(request.value(u"version"_s).toInt())
-                .arg(wire::Version));
-    else if (nameSpace.compare(u"VELDOR"_s, Qt::CaseInsensitive) != 0)
-        refusal =
-            wire::errorReply(wire::error::BadNamespace, u"namespace '%1' does not exist"_s.arg(nameSpace));
-    else if (!m_server.takeLicence())
-        refusal = wire::errorReply(wire::error::NoLicence,
-                                   u"no free licence (%1 of %1 in use)"_s.arg(m_server.licences()));
-
-    if (!refusal.isEmpty()) {
-        m_log.write(u"%1 refused: %2"_s.arg(m_peer, refusal[u"error"_s][u"text"_s].toString()));
-        reply(refusal);
-        drop(u"refused"_s);
+    if (request.value(u"op"_s).toString() != u"hello"_s) {
+        refuseHello(wire::errorReply(wire::error::BadRequest, u"the first request must be hello"_s), {});
         return {};
     }
-    m_timer.stop();
+    if (request.value(u"version"_s).toInt() != wire::Version) {
+        refuseHello(wire::errorReply(wire::error::BadVersion,
+                                     u"protocol version %1 not supported (server speaks %2)"_s
+                                         .arg(request.value(u"version"_s).toInt())
+                                         .arg(wire::Version)),
+                    {});
+        return {};
+    }
+    if (nameSpace.compare(u"VELDOR"_s, Qt::CaseInsensitive) != 0) {
+        refuseHello(wire::errorReply(wire::error::BadNamespace,
+                                     u"namespace '%1' does not exist"_s.arg(shortened(nameSpace))),
+                    {});
+        return {};
+    }
+    if (!m_server.takeLicence()) {
+        refuseHello(wire::errorReply(wire::error::NoLicence,
+                                     u"no free licence (%1 of %1 in use)"_s.arg(m_server.licences())),
+                    {});
+        return {};
+    }
     m_holdsLicence = true;
-    m_session = std::make_unique<Session>(m_server.nextSessionId(), m_db, m_log);
+    const Limits& limits = m_server.limits();
+    m_session = std::make_unique<Session>(m_server.nextSessionId(), m_db, m_log, m_server.scheduler(),
+                                          Session::Limits{limits.maxLocals, limits.maxErrorText},
+                                          [this](const QJsonObject& late) {
+                                              rest(m_server.limits().slice);
+                                              reply(late);
+                                              flush();
+                                              m_timer.start(m_server.limits().idleTimeout);
+                                              updateReading();
+                                              scheduleTakeRequest();
+                                          });
+    m_timer.start(limits.idleTimeout);
     m_log.write(u"session %1 opened from %2 (licences in use %3 of %4)"_s.arg(m_session->id())
                     .arg(m_peer)
                     .arg(m_server.licencesInUse())
@@ -138,15 +271,27 @@ QJsonObject Connection::hello(const QJsonObject& request)
     return ok;
 }
 
+void Connection::refuseHello(const QJsonObject& refusal, const QString& reason)
+{
+    const QString text = reason.isEmpty() ? refusal[u"error"_s][u"text"_s].toString() : reason;
+    m_server.logRefusal(u"%1 refused: %2"_s.arg(m_peer, escapeForLog(text)));
+    reply(refusal);
+    drop(u"refused"_s);
+}
+
 void Connection::reply(const QJsonObject& message)
 {
     if (message.isEmpty() || m_finished)
         return;
-    m_output.append(wire::encodeFrame(message));
-    if (m_output.size() > MaxPendingOutput) {
-        m_output.clear();
-        drop(u"client does not read its replies"_s);
+    QByteArray frame = wire::encodeFrame(message);
+    if (frame.isEmpty()) {
+        m_log.write(u"%1 reply larger than %2 bytes, answered with an error instead"_s.arg(who()).arg(
+            wire::MaxFrameBytes));
+        frame = wire::encodeFrame(
+            wire::errorReply(wire::error::ReplyTooLarge,
+                             u"the reply would be larger than %1 bytes"_s.arg(wire::MaxFrameBytes)));
     }
+    m_output.append(frame);
 }
 
 void Connection::flush()
@@ -167,27 +312,49 @@ void Connection::flush()
         finish();
         return;
     }
+    if (m_finished)
+        return;
     m_writeNotifier.setEnabled(false);
-    if (m_dropping && !m_finished)
+    if (m_dropping)
         ::shutdown(m_socket.fd(), SHUT_WR); // the client reads its last reply, then sees the end
 }
 
 void Connection::onWritable()
 {
     flush();
+    scheduleTakeRequest();
 }
 
 void Connection::drop(const QString& reason)
 {
-    if (m_dropping)
+    if (m_dropping || m_finished)
         return;
     m_dropping = true;
     m_input.clear();
-    m_log.write(u"%1 dropped: %2"_s.arg(who(), reason));
+    const QString line = u"%1 dropped: %2"_s.arg(who(), reason);
+    if (m_session)
+        m_log.write(line);
+    else
+        m_server.logRefusal(line);
+    endSession();
     // Closing at once could reset the connection before the client has read the reason; wait
     // for the client to close, but not for ever.
     m_timer.start(LingerMs);
+    updateReading();
     flush();
+}
+
+void Connection::endSession()
+{
+    if (m_session)
+        m_session->cancel();
+    if (!m_holdsLicence)
+        return;
+    m_holdsLicence = false;
+    m_server.releaseLicence();
+    m_log.write(u"session %1 closed (licences in use %2 of %3)"_s.arg(m_session->id())
+                    .arg(m_server.licencesInUse())
+                    .arg(m_server.licences()));
 }
 
 void Connection::finish()
@@ -195,16 +362,10 @@ void Connection::finish()
     if (m_finished)
         return;
     m_finished = true;
+    endSession();
     m_readNotifier.setEnabled(false);
     m_writeNotifier.setEnabled(false);
     m_timer.stop();
-    if (m_holdsLicence) {
-        m_holdsLicence = false;
-        m_server.releaseLicence();
-        m_log.write(u"session %1 closed (licences in use %2 of %3)"_s.arg(m_session->id())
-                        .arg(m_server.licencesInUse())
-                        .arg(m_server.licences()));
-    }
     deleteLater();
 }
 

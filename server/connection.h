@@ -28,6 +28,11 @@ private:
 };
 
 // One client socket: framing, the hello handshake and the licence it holds.
+//
+// Requests are taken one at a time: the next only once the reply to the last has been sent, so
+// a client that does not read its replies stops only itself, and one frame per turn of the event
+// loop, so a client that sends many at once cannot crowd out the others. What a connection
+// buffers is bounded: the hello limit before its hello, one frame and a read after it.
 class Connection final : public QObject
 {
     Q_OBJECT
@@ -37,19 +42,31 @@ public:
     Connection(int fd, Server& server, Database& db, Log& log);
     ~Connection() override;
 
-    // A client that stops reading its replies must not grow the server's memory without bound.
-    static constexpr qsizetype MaxPendingOutput = 4 * 1024 * 1024;
     // How long a dropped client has to take its last reply before the socket is closed regardless.
     static constexpr int LingerMs = 5000;
+    static constexpr qsizetype ReadBytes = 64 * 1024;
+    // A request that takes longer makes its client rest, while others are served, before its
+    // next one: a client sending line after line just short of a slice must not take more than
+    // the long lines' share either.
+    static constexpr std::chrono::microseconds QuickRequest{250};
 
 private:
     void onReadable();
     void onWritable();
+    void takeRequest();
+    void scheduleTakeRequest();
     void handle(const QJsonObject& request);
     QJsonObject hello(const QJsonObject& request);
+    void refuseHello(const QJsonObject& refusal, const QString& reason);
     void reply(const QJsonObject& message);
     void flush();
+    void updateReading();
+    qsizetype inputRoom() const;
+    bool waiting() const;
+    void rest(Scheduler::Clock::duration took);
+    bool resting();
     void drop(const QString& reason);
+    void endSession();
     void finish();
     QString who() const;
 
@@ -61,11 +78,15 @@ private:
     Log& m_log;
     QByteArray m_input;
     QByteArray m_output;
-    QTimer m_timer; // hello deadline, then linger deadline
+    QTimer m_timer; // hello deadline, then idle deadline, then linger deadline
+    QTimer m_restTimer;
+    Scheduler::Clock::time_point m_restUntil;
+    std::uint64_t m_quickRequestsAtRest = 0;
     std::unique_ptr<Session> m_session;
     bool m_holdsLicence = false;
     bool m_dropping = false;
     bool m_finished = false;
+    bool m_takeScheduled = false;
     QString m_peer;
 };
 

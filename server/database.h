@@ -42,7 +42,7 @@ public:
 
 private:
     std::map<QString, ServerClass> m_classes; // by upper-cased name
-    m::Variables m_globals;
+    m::Variables m_globals{"globals"};
 };
 
 inline constexpr auto WindowsClass = "VD.Windows";

@@ -1,10 +1,17 @@
 #include "datafile.h"
 
+#include "log.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+
+#include <algorithm>
+#include <optional>
+#include <set>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -13,8 +20,103 @@ namespace {
 
 QString quoted(const QString& s)
 {
-    return u'"' + s + u'"';
+    return u'"' + escapeForLog(s) + u'"';
 }
+
+// How a member is named in messages: top-level fields bare, the rest quoted after a dot.
+QString memberName(const QString& parent, const QString& key)
+{
+    return parent.isEmpty() ? escapeForLog(key) : parent + u'.' + quoted(key);
+}
+
+// A key given twice in one object, found in the text, which must be valid JSON.
+struct Duplicate
+{
+    QString field;
+    int line = 0;
+};
+
+class DuplicateFinder final
+{
+public:
+    explicit DuplicateFinder(const QByteArray& json) : m_json(json) {}
+
+    std::optional<Duplicate> find()
+    {
+        while (m_at < m_json.size()) {
+            const char c = m_json.at(m_at);
+            if (c == '\n')
+                ++m_line;
+            if (c == '{' || c == '[') {
+                m_levels.push_back({c == '{', valuePath(), {}, {}, 0, c == '{'});
+            } else if (c == '}' || c == ']') {
+                m_levels.pop_back();
+            } else if (c == ',' && !m_levels.empty()) {
+                Level& level = m_levels.back();
+                ++level.index;
+                level.expectKey = level.object;
+            } else if (c == '"') {
+                const int line = m_line;
+                const QString text = readString();
+                if (!m_levels.empty() && m_levels.back().expectKey) {
+                    Level& level = m_levels.back();
+                    level.expectKey = false;
+                    level.key = text;
+                    if (!level.keys.insert(text).second)
+                        return Duplicate{memberName(level.path, text), line};
+                }
+                continue; // readString moved past the closing quote
+            }
+            ++m_at;
+        }
+        return std::nullopt;
+    }
+
+private:
+    struct Level
+    {
+        bool object;
+        QString path;
+        std::set<QString> keys;
+        QString key; // the member being read
+        int index;   // the element being read
+        bool expectKey;
+    };
+
+    QString valuePath() const
+    {
+        if (m_levels.empty())
+            return {};
+        const Level& level = m_levels.back();
+        return level.object ? memberName(level.path, level.key)
+                            : u"%1[%2]"_s.arg(level.path).arg(level.index);
+    }
+
+    // From the opening quote to past the closing one, with escapes undone.
+    QString readString()
+    {
+        const qsizetype start = ++m_at;
+        bool escapes = false;
+        while (m_at < m_json.size() && m_json.at(m_at) != '"') {
+            if (m_json.at(m_at) == '\\') {
+                escapes = true;
+                ++m_at;
+            }
+            ++m_at;
+        }
+        const QByteArray raw = m_json.mid(start - 1, m_at - start + 2);
+        ++m_at;
+        if (!escapes)
+            return QString::fromUtf8(raw.mid(1, raw.size() - 2));
+        // The reader the loader uses undoes escapes the same way.
+        return QJsonDocument::fromJson("[" + raw + "]").array().at(0).toString();
+    }
+
+    const QByteArray& m_json;
+    qsizetype m_at = 0;
+    int m_line = 1;
+    std::vector<Level> m_levels;
+};
 
 QString typeName(const QJsonValue& v)
 {
@@ -62,7 +164,7 @@ public:
     {
         for (auto it = root.begin(); it != root.end(); ++it) {
             if (it.key() != u"objects"_s && it.key() != u"globals"_s)
-                return fail(it.key(), u"unknown field (expected \"objects\" or \"globals\")"_s);
+                return fail(escapeForLog(it.key()), u"unknown field (expected \"objects\" or \"globals\")"_s);
         }
         return loadObjects(root.value(u"objects"_s)) && loadGlobals(root.value(u"globals"_s));
     }
@@ -151,9 +253,12 @@ private:
             reference.replace(u"{today}"_s, m_today);
             try {
                 auto [name, subscripts] = m::parseGlobalReference(reference.toStdString());
-                m_db.globals().tree(name).set(subscripts, g.value().toString().toStdString());
+                m_db.globals().set(name, subscripts, g.value().toString().toStdString());
             } catch (const m::MError& e) {
-                return fail(field, u"not a global reference: "_s + QString::fromStdString(e.description()));
+                const QString what = QString::fromStdString(e.description());
+                if (e.kind == m::ErrorKind::Store)
+                    return fail(field, u"the globals do not fit in their memory limit: "_s + what);
+                return fail(field, u"not a global reference: "_s + escapeForLog(what));
             }
         }
         return true;
@@ -177,6 +282,12 @@ bool loadData(const QByteArray& json, const QDate& today, Database& db, QString&
         error = u"line 1: the data file must hold one JSON object"_s;
         return false;
     }
+    if (const std::optional<Duplicate> duplicate = DuplicateFinder(json).find()) {
+        error = u"field %1: defined twice (again on line %2); the data file must name each key once"_s
+                    .arg(duplicate->field)
+                    .arg(duplicate->line);
+        return false;
+    }
     Loader loader(today, db);
     if (!loader.load(document.object())) {
         error = loader.error;
@@ -185,14 +296,30 @@ bool loadData(const QByteArray& json, const QDate& today, Database& db, QString&
     return true;
 }
 
-bool loadDataFile(const QString& path, const QDate& today, Database& db, QString& error)
+bool loadDataFile(const QString& path, const QDate& today, Database& db, QString& error, qint64 maxBytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = u"%1: cannot open: %2"_s.arg(path, file.errorString());
         return false;
     }
-    if (!loadData(file.readAll(), today, db, error)) {
+    // Read in pieces up to the limit: a device or pipe without end has no size to look at first.
+    QByteArray json;
+    for (;;) {
+        const QByteArray piece = file.read(std::min<qint64>(1 << 20, maxBytes + 1 - json.size()));
+        if (piece.isEmpty())
+            break;
+        json += piece;
+        if (json.size() > maxBytes) {
+            error = u"%1: larger than %2 bytes (see --max-data-bytes)"_s.arg(path).arg(maxBytes);
+            return false;
+        }
+    }
+    if (file.error() != QFileDevice::NoError) {
+        error = u"%1: cannot read: %2"_s.arg(path, file.errorString());
+        return false;
+    }
+    if (!loadData(json, today, db, error)) {
         error = path + u": "_s + error;
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
@@ -48,9 +49,20 @@ QByteArray Log::timestamp()
 
 void Log::write(const QString& line)
 {
-    m_pending += timestamp();
+    const QByteArray stamp = timestamp();
+    QByteArray text = escapeControls(line).toUtf8();
+    const qsizetype room = m_lineLimit - stamp.size() - 1;
+    if (text.size() > room) {
+        const QByteArray note = " ... [cut, " + QByteArray::number(text.size()) + " bytes]";
+        qsizetype keep = std::max<qsizetype>(0, room - note.size());
+        while (keep > 0 && (static_cast<uchar>(text.at(keep)) & 0xC0) == 0x80)
+            --keep;
+        text.truncate(keep);
+        text += note;
+    }
+    m_pending += stamp;
     m_pending += ' ';
-    m_pending += line.toUtf8();
+    m_pending += text;
     m_pending += '\n';
     if (m_pending.size() >= FlushBytes)
         flush();
@@ -68,17 +80,80 @@ void Log::flush()
     m_pending.clear();
 }
 
-QString escapeForLog(const QString& text)
+namespace {
+
+bool breaksLine(char32_t c)
 {
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            out += u"\\x%1"_s.arg(static_cast<uint>(c.unicode()), 2, 16, QChar(u'0'));
+    return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029;
+}
+
+bool printable(char32_t c)
+{
+    if (breaksLine(c))
+        return false;
+    if (c < 0x7F)
+        return true;
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Other_Surrogate:
+    case QChar::Other_PrivateUse:
+    case QChar::Other_NotAssigned:
+        return false;
+    default:
+        return true;
+    }
+}
+
+void appendEscaped(QString& out, char32_t c)
+{
+    if (c < 0x100)
+        out += u"\\x%1"_s.arg(static_cast<uint>(c), 2, 16, QChar(u'0'));
+    else
+        out += u"\\u{%1}"_s.arg(static_cast<uint>(c), 4, 16, QChar(u'0'));
+}
+
+// Walks code points; an unpaired surrogate comes as itself.
+QString escaped(const QString& text, bool (*keep)(char32_t), bool backslashes)
+{
+    qsizetype i = 0;
+    for (; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c >= 0x7F || c < 0x20 || (backslashes && c == u'\\'))
+            break;
+    }
+    if (i == text.size())
+        return text; // plain ASCII: the usual case
+    QString out = text.left(i);
+    out.reserve(text.size() + 16);
+    while (i < text.size()) {
+        char32_t c = text.at(i).unicode();
+        qsizetype length = 1;
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text.at(i), text.at(i + 1));
+            length = 2;
+        }
+        if (backslashes && c == u'\\')
+            out += u"\\\\"_s;
+        else if (keep(c))
+            out += text.mid(i, length);
         else
-            out += c;
+            appendEscaped(out, c);
+        i += length;
     }
     return out;
+}
+
+} // namespace
+
+QString escapeForLog(const QString& text)
+{
+    return escaped(text, printable, true);
+}
+
+QString escapeControls(const QString& text)
+{
+    return escaped(text, printable, false);
 }
 
 } // namespace veldor

@@ -18,8 +18,11 @@ public:
     Log& operator=(const Log&) = delete;
 
     bool openFile(const QString& path, QString& error);
+    // One entry. Whatever line holds, it becomes exactly one line of the log: control characters
+    // are shown escaped, and a line longer than the limit is cut.
     void write(const QString& line);
     void flush();
+    void setLineLimit(qsizetype bytes) { m_lineLimit = bytes; } // timestamp included
 
     static constexpr int FlushDelayMs = 20;
     static constexpr qsizetype FlushBytes = 64 * 1024;
@@ -30,11 +33,19 @@ private:
     QFile m_file;
     QByteArray m_pending;
     QTimer m_flushTimer;
+    qsizetype m_lineLimit = 4096;
     qint64 m_stampSecond = -1;
     QByteArray m_stampPrefix; // "2026-12-08T09:01:02." for the cached second
 };
 
-// Control characters in client text would break the one-line-per-event rule.
+// Client text as it may appear in the log: backslashes doubled, control characters and other
+// characters that do not print (C1 controls, line and paragraph separators, bidirectional and
+// other format characters, unpaired surrogates, private use, unassigned) as \xNN or \u{NNNN},
+// so that no client can start a line, forge one or send a terminal escape sequence.
 QString escapeForLog(const QString& text);
+
+// The same with backslashes left as they are: for server-made text that may hold a client's,
+// already escaped, or a name from a file.
+QString escapeControls(const QString& text);
 
 } // namespace veldor

@@ -1,4 +1,5 @@
 #include "datafile.h"
+#include "log.h"
 #include "options.h"
 #include "server.h"
 
@@ -37,9 +38,12 @@ void quitOnSignals(QCoreApplication& app)
     sigaction(SIGTERM, &action, nullptr);
 }
 
-int fail(const QString& message)
+// The message may hold names from the data file: escaped, a NUL cannot cut it short.
+int fail(const QString& message, const QString& more = {})
 {
-    std::fprintf(stderr, "veldor-server: %s\n", qPrintable(message));
+    std::fprintf(stderr, "veldor-server: %s\n", qPrintable(veldor::escapeControls(message)));
+    if (!more.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(more));
     return 2;
 }
 
@@ -55,24 +59,33 @@ int main(int argc, char** argv)
     veldor::Options options;
     QString error;
     if (!veldor::parseOptions(app.arguments().mid(1), options, error))
-        return fail(error + u'\n' + QString::fromLatin1(veldor::Usage));
+        return fail(error, veldor::usage());
+    if (options.help) {
+        std::fputs(qPrintable(veldor::help()), stdout);
+        return 0;
+    }
+    const veldor::Limits& limits = options.limits;
 
     veldor::Log log;
+    log.setLineLimit(limits.maxLogLine);
     if (!options.logFile.isEmpty() && !log.openFile(options.logFile, error))
         return fail(error);
     veldor::Database db;
-    if (!veldor::loadDataFile(options.dataFile, QDate::currentDate(), db, error))
+    db.globals().setLimit(limits.maxGlobals);
+    if (!veldor::loadDataFile(options.dataFile, QDate::currentDate(), db, error, limits.maxDataBytes))
         return fail(error);
 
     quitOnSignals(app); // before the port is announced, so a stop right after start is clean
-    veldor::Server server(db, log, options.licences);
+    veldor::Server server(db, log, options.licences, limits);
     if (!server.listen(options.bind, options.port, error))
         return fail(error);
     std::printf("listening on %s:%u\n", qPrintable(server.address().toString()), server.port());
     std::fflush(stdout);
-    log.write(u"listening on %1:%2 with %3 licences"_s.arg(server.address().toString())
-                  .arg(server.port())
-                  .arg(options.licences));
+    log.write(
+        u"listening on %1:%2 with %3 licences, at most %4 connections"_s.arg(server.address().toString())
+            .arg(server.port())
+            .arg(options.licences)
+            .arg(limits.maxConnections));
 
     const int rc = app.exec();
     log.write(u"stopped"_s);

@@ -4,7 +4,31 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+#include <cstdint>
+
 namespace veldor {
+
+// What one client, or all of them together, may take of the server. Each has its option.
+struct Limits
+{
+    int maxConnections = 64; // open connections, with or without a session
+    bool maxConnectionsGiven = false;
+    qsizetype maxHelloBytes = 4096; // what a connection may send before its hello is through
+    std::chrono::seconds helloTimeout{10};
+    std::chrono::seconds idleTimeout{600};        // a session without a request for so long is closed
+    std::chrono::seconds keepalive{60};           // TCP keepalive idle time; 0: off
+    std::uint64_t maxRequestWork = 1'000'000'000; // interpreter work units per request
+    std::chrono::milliseconds maxRequestTime{1000};
+    std::chrono::milliseconds slice{5}; // a request's turn before others get theirs
+    int heavyShare = 25;                // percent of the time long requests get while others are served
+    std::size_t maxGlobals = 64 << 20;  // bytes of all globals together
+    std::size_t maxLocals = 8 << 20;    // bytes of one session's local variables
+    qsizetype maxLogLine = 4096;        // bytes
+    qsizetype maxErrorText = 1024;      // characters of an error text sent to a client
+    qint64 maxDataBytes = 64 << 20;     // size of the data file
+    std::chrono::milliseconds acceptPause{250};
+};
 
 struct Options
 {
@@ -13,12 +37,15 @@ struct Options
     quint16 port = 1973;
     int licences = 5;
     QString logFile; // empty: standard error
+    Limits limits;
+    bool help = false;
 };
 
 // Parses the command line (without the program name). Returns false with a message on bad input.
 bool parseOptions(const QStringList& args, Options& options, QString& error);
 
-inline constexpr auto Usage =
-    "usage: veldor-server --data FILE [--bind ADDR] [--port N] [--licences N] [--log FILE]";
+// One line of usage, and the text --help prints.
+QString usage();
+QString help();
 
 } // namespace veldor

@@ -1,14 +1,34 @@
 #include "server.h"
 
 #include "connection.h"
+#include "platform/wire/wire.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace veldor {
 
-Server::Server(Database& db, Log& log, int licences, QObject* parent)
-    : QObject(parent), m_db(db), m_log(log), m_tcp([this](qintptr fd) { accept(fd); }), m_licences(licences)
-{}
+Server::Server(Database& db, Log& log, int licences, const Limits& limits, QObject* parent)
+    : QObject(parent), m_db(db), m_log(log), m_limits(limits),
+      m_scheduler({limits.maxRequestWork, limits.maxRequestTime, limits.slice, limits.heavyShare}),
+      m_listener([this](int fd) { accept(fd); }, log, limits.acceptPause), m_licences(licences)
+{
+    m_scheduler.setActivity([this] { return m_quickRequests; });
+    m_refusalQuiet.setSingleShot(true);
+    m_refusalQuiet.setInterval(RefusalQuietMs);
+    connect(&m_refusalQuiet, &QTimer::timeout, this, &Server::endRefusals);
+    m_refusalMinute.setSingleShot(true);
+    m_refusalMinute.setInterval(60000);
+    connect(&m_refusalMinute, &QTimer::timeout, this, [this] {
+        if (m_refusalsUnlogged > 0)
+            m_log.write(
+                u"%1 more refusals in the last minute, not logged one by one"_s.arg(m_refusalsUnlogged));
+        m_refusalsLogged = 0;
+        m_refusalsUnlogged = 0;
+    });
+}
 
 Server::~Server()
 {
@@ -16,21 +36,61 @@ Server::~Server()
     const auto connections = findChildren<Connection*>(Qt::FindDirectChildrenOnly);
     for (Connection* connection : connections)
         delete connection;
+    endRefusals();
+    if (m_refusalsUnlogged > 0)
+        m_log.write(u"%1 more refusals, not logged one by one"_s.arg(m_refusalsUnlogged));
 }
 
 bool Server::listen(const QHostAddress& address, quint16 port, QString& error)
 {
-    if (m_tcp.listen(address, port))
-        return true;
-    error = u"cannot listen on %1:%2: %3"_s.arg(address.toString()).arg(port).arg(m_tcp.errorString());
-    return false;
+    return m_listener.listen(address, port, error);
 }
 
-void Server::accept(qintptr descriptor)
+void Server::accept(int descriptor)
 {
+    if (m_connections >= m_limits.maxConnections) {
+        refuse(descriptor);
+        return;
+    }
+    ++m_connections;
     // The connection deletes itself once its socket has gone; the parent link covers shutdown.
-    auto* connection = new Connection(static_cast<int>(descriptor), *this, m_db, m_log);
+    auto* connection = new Connection(descriptor, *this, m_db, m_log);
     connection->setParent(this);
+}
+
+void Server::refuse(int descriptor)
+{
+    // Told why, as far as the socket takes it at once; never waited for.
+    static const QByteArray frame = wire::encodeFrame(wire::errorReply(
+        wire::error::TooManyConnections, u"the server has too many connections; try again later"_s));
+    (void)!::send(descriptor, frame.constData(), frame.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    ::shutdown(descriptor, SHUT_WR);
+    ::close(descriptor);
+    if (m_refused++ == 0)
+        m_log.write(
+            u"connection limit of %1 reached: refusing new connections (counted, not logged one by one)"_s
+                .arg(m_limits.maxConnections));
+    m_refusalQuiet.start();
+}
+
+void Server::endRefusals()
+{
+    if (m_refused == 0)
+        return;
+    m_log.write(u"connection limit: %1 connections refused"_s.arg(m_refused));
+    m_refused = 0;
+}
+
+void Server::logRefusal(const QString& line)
+{
+    if (!m_refusalMinute.isActive())
+        m_refusalMinute.start();
+    if (m_refusalsLogged < RefusalsLoggedPerMinute) {
+        ++m_refusalsLogged;
+        m_log.write(line);
+    } else {
+        ++m_refusalsUnlogged;
+    }
 }
 
 bool Server::takeLicence()

@@ -4,6 +4,9 @@
 
 #include <QJsonArray>
 
+#include <new>
+#include <utility>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace veldor {
@@ -25,9 +28,27 @@ QJsonObject valueReply(const QJsonValue& value)
 
 } // namespace
 
-Session::Session(int id, Database& db, Log& log) : m_id(id), m_db(db), m_log(log) {}
+Session::Session(int id, Database& db, Log& log, Scheduler& scheduler, Limits limits, Reply lateReply)
+    : m_id(id), m_db(db), m_log(log), m_scheduler(scheduler), m_limits(limits),
+      m_lateReply(std::move(lateReply))
+{
+    m_locals.setLimit(m_limits.maxLocals);
+}
 
-QJsonObject Session::handle(const QJsonObject& request)
+Session::~Session()
+{
+    cancel();
+}
+
+void Session::cancel()
+{
+    if (!m_running)
+        return;
+    m_scheduler.cancel(std::exchange(m_running, nullptr));
+    log(u"xecute ended: the session closed while the line ran"_s);
+}
+
+std::optional<QJsonObject> Session::handle(const QJsonObject& request)
 {
     const QString op = request.value(u"op"_s).toString();
     if (op == u"open"_s)
@@ -45,8 +66,15 @@ QJsonObject Session::handle(const QJsonObject& request)
 
 QJsonObject Session::fail(std::int32_t number, const QString& text)
 {
-    log(u"error %1: %2"_s.arg(number).arg(escapeForLog(text)));
-    return wire::errorReply(number, text);
+    QString shown = text;
+    if (shown.size() > m_limits.maxErrorText) {
+        qsizetype keep = m_limits.maxErrorText - 3;
+        if (keep > 0 && shown.at(keep - 1).isHighSurrogate())
+            --keep;
+        shown = shown.left(keep) + u"..."_s;
+    }
+    log(u"error %1: %2"_s.arg(number).arg(escapeForLog(shown)));
+    return wire::errorReply(number, shown);
 }
 
 QJsonObject Session::newHandle(OpenObject object)
@@ -117,7 +145,7 @@ QJsonObject Session::property(const QJsonObject& request)
                 u"property '%1' does not exist in class '%2'"_s.arg(name, object->cls->name));
 }
 
-QJsonObject Session::call(const QJsonObject& request)
+std::optional<QJsonObject> Session::call(const QJsonObject& request)
 {
     const OpenObject* object = lookup(request);
     if (!object)
@@ -171,17 +199,35 @@ void Session::startRoutine(const std::string& routine, m::Environment& env)
     log(u"context "_s + escapeForLog(context.join(u' ')));
 }
 
-QJsonObject Session::xecute(const QString& line)
+std::optional<QJsonObject> Session::xecute(const QString& line)
 {
     log(u"xecute "_s + escapeForLog(line));
-    m::Environment env{m_locals, m_db.globals(),
-                       [this](const std::string& routine, m::Environment& e) { startRoutine(routine, e); },
-                       0};
-    try {
-        m::execute(line.toStdString(), env);
-    } catch (const m::MError& e) {
-        return fail(wire::error::MBase + e.number, QString::fromStdString(e.description()));
-    }
+    auto job = [this, text = line.toStdString()](m::Budget& budget) {
+        m::Environment env{
+            m_locals, m_db.globals(),
+            [this](const std::string& routine, m::Environment& e) { startRoutine(routine, e); }, 0, &budget};
+        m_failure.reset();
+        try {
+            m::execute(text, env);
+        } catch (const m::MError& e) {
+            m_failure = e;
+        } catch (const std::bad_alloc&) {
+            m_failure = m::MError(m::ErrorKind::Store, 0, "the server is out of memory");
+        }
+    };
+    m_running = m_scheduler.run(std::move(job), [this] {
+        m_running = nullptr;
+        m_lateReply(xecuteReply());
+    });
+    if (m_running)
+        return std::nullopt;
+    return xecuteReply();
+}
+
+QJsonObject Session::xecuteReply()
+{
+    if (m_failure)
+        return fail(wire::error::MBase + m_failure->number, QString::fromStdString(m_failure->description()));
     const m::Tree* p0Tree = m_locals.find("P0");
     const std::string* p0 = p0Tree ? p0Tree->get({}) : nullptr;
     const QString result = p0 ? QString::fromStdString(*p0) : QString();

@@ -2,10 +2,12 @@
 
 #include "database.h"
 #include "log.h"
+#include "scheduler.h"
 
 #include <QJsonObject>
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -16,9 +18,25 @@ namespace veldor {
 class Session final
 {
 public:
-    Session(int id, Database& db, Log& log);
+    struct Limits
+    {
+        std::size_t maxLocals = static_cast<std::size_t>(-1); // bytes of local variables
+        qsizetype maxErrorText = 1024;                        // characters
+    };
+    using Reply = std::function<void(const QJsonObject&)>;
 
-    QJsonObject handle(const QJsonObject& request);
+    // lateReply takes the reply to a request whose line had to wait for more turns.
+    Session(int id, Database& db, Log& log, Scheduler& scheduler, Limits limits, Reply lateReply);
+    ~Session(); // ends a line still running
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // The reply, or nothing when the request runs on and its reply comes through lateReply.
+    std::optional<QJsonObject> handle(const QJsonObject& request);
+    // A request runs on; no other may start meanwhile.
+    bool busy() const { return m_running != nullptr; }
+    // Ends a running line (its client went): it fails with <BUDGET> and nobody gets a reply.
+    void cancel();
 
     int id() const { return m_id; }
     int openObjects() const { return static_cast<int>(m_handles.size()); }
@@ -37,13 +55,14 @@ private:
     QJsonObject open(const QJsonObject& request);
     QJsonObject classObject(const QJsonObject& request);
     QJsonObject property(const QJsonObject& request);
-    QJsonObject call(const QJsonObject& request);
+    std::optional<QJsonObject> call(const QJsonObject& request);
     QJsonObject close(const QJsonObject& request);
 
     QJsonObject newHandle(OpenObject object);
     const OpenObject* lookup(const QJsonObject& request) const;
     QJsonObject invalidHandle();
-    QJsonObject xecute(const QString& line);
+    std::optional<QJsonObject> xecute(const QString& line);
+    QJsonObject xecuteReply();
     void startRoutine(const std::string& routine, m::Environment& env);
     QJsonObject fail(std::int32_t number, const QString& text);
     void log(const QString& line) { m_log.write(QStringLiteral("session %1 ").arg(m_id) + line); }
@@ -51,9 +70,14 @@ private:
     int m_id;
     Database& m_db;
     Log& m_log;
-    m::Variables m_locals;
+    Scheduler& m_scheduler;
+    Limits m_limits;
+    Reply m_lateReply;
+    m::Variables m_locals{"local variables"};
     std::map<int, OpenObject> m_handles;
     int m_nextHandle = 1;
+    Scheduler::Task* m_running = nullptr;
+    std::optional<m::MError> m_failure; // how the last line ended
 };
 
 } // namespace veldor

@@ -1,6 +1,7 @@
 // Latency of one stock-lookup sequence against veldor-server on loopback, beside the floor of the
 // same number of bare request/reply round trips over a loopback TCP socket; then server throughput
-// with 1, 8 and 32 concurrent clients.
+// with 1, 8 and 32 concurrent clients; then 32 clients again beside one client that sends the worst
+// command lines known (long $PIECE searches) back to back, against the same 32 without it.
 #include "platform/objfactory/factory.h"
 #include "server_process.h"
 
@@ -116,30 +117,80 @@ std::vector<double> floorSamples(int iterations)
     return samples;
 }
 
-double throughput(const testsupport::ServerProcess& server, int clients, const QString& line,
-                  std::chrono::seconds duration)
+struct Throughput
+{
+    double perSecond = 0;
+    Stats sequenceUs{0, 0}; // how long one sequence took
+    double maxUs = 0;
+    long heavyLines = 0; // worst-case lines answered meanwhile
+};
+
+// X of 30,720 characters searched 2,990 times for a delimiter of 15,361 that almost matches
+// everywhere: quadratic for a plain search, a few hundred milliseconds of work for a linear one.
+QString worstCaseLine()
+{
+    QString line = u"S X=\"aaaaaaaaaaaaaaa\""_s + u",X=X_X"_s.repeated(11) + u",Y=\"aaaaaaaaaaaaaaa\""_s +
+                   u",Y=Y_Y"_s.repeated(10) + u",D=Y_\"b\""_s;
+    return line + u",Z=$P(X,D)"_s.repeated(2990);
+}
+
+Throughput throughput(const testsupport::ServerProcess& server, int clients, const QString& line,
+                      std::chrono::seconds duration, bool withHeavyClient = false)
 {
     std::atomic<long> sequences{0};
+    std::atomic<long> heavyLines{0};
     std::atomic<bool> stop{false};
+    std::vector<std::vector<double>> latencies(static_cast<std::size_t>(clients));
     std::vector<std::thread> threads;
     for (int c = 0; c < clients; ++c) {
-        threads.emplace_back([&] {
+        threads.emplace_back([&, c] {
             objfactory::Factory f;
             QString cs = server.connectString();
             if (!f.Connect(cs))
                 return;
             while (!stop) {
+                const auto t0 = Clock::now();
                 stockLookup(f, line);
+                latencies[static_cast<std::size_t>(c)].push_back(
+                    std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
                 ++sequences;
+            }
+        });
+    }
+    if (withHeavyClient) {
+        threads.emplace_back([&] {
+            objfactory::Factory f;
+            QString cs = server.connectString();
+            if (!f.Connect(cs))
+                return;
+            objfactory::ServerObject windows = f.ClassObject(u"VD.Windows"_s);
+            const QString heavy = worstCaseLine();
+            while (!stop) {
+                try {
+                    (void)windows.call(u"Xecute"_s, heavy);
+                } catch (const objfactory::Error&) { // over its budget: it sends the next one all the same
+                }
+                ++heavyLines;
             }
         });
     }
     const auto t0 = Clock::now();
     std::this_thread::sleep_for(duration);
     stop = true;
+    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
     for (auto& t : threads)
         t.join();
-    return sequences / std::chrono::duration<double>(Clock::now() - t0).count();
+    Throughput result;
+    result.perSecond = static_cast<double>(sequences) / seconds;
+    std::vector<double> all;
+    for (const auto& l : latencies)
+        all.insert(all.end(), l.begin(), l.end());
+    if (!all.empty()) {
+        result.sequenceUs = stats(all);
+        result.maxUs = *std::max_element(all.begin(), all.end());
+    }
+    result.heavyLines = heavyLines;
+    return result;
 }
 
 } // namespace
@@ -181,6 +232,15 @@ int main(int argc, char** argv)
 
     for (const int clients : {1, 8, 32})
         std::printf("throughput, %2d concurrent clients: %.0f sequences/s\n", clients,
-                    throughput(server, clients, line, std::chrono::seconds(3)));
+                    throughput(server, clients, line, std::chrono::seconds(3)).perSecond);
+
+    const Throughput alone = throughput(server, 32, line, std::chrono::seconds(5));
+    const Throughput abused = throughput(server, 32, line, std::chrono::seconds(5), true);
+    for (const auto& [name, t] : {std::pair{"32 clients alone:                ", alone},
+                                  std::pair{"32 clients beside a worst client:", abused}})
+        std::printf("%s %.0f sequences/s, sequence median %.0f us, p99 %.0f us, max %.0f us\n", name,
+                    t.perSecond, t.sequenceUs.median, t.sequenceUs.p99, t.maxUs);
+    std::printf("worst-case lines answered meanwhile: %ld; throughput kept: %.0f%%\n", abused.heavyLines,
+                100.0 * abused.perSecond / alone.perSecond);
     return 0;
 }

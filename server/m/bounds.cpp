@@ -3,6 +3,7 @@
 #include "merror.h"
 
 #include <string>
+#include <string_view>
 
 namespace veldor::m {
 
@@ -52,6 +53,27 @@ void checkNumberRange(bool inRange, int column)
         throw MError(ErrorKind::MaxNumber, column,
                      "magnitude 1E" + std::to_string(kMaxNumberExponent) + " or more");
     }
+}
+
+void keyTooLong(int column, const std::string& reference)
+{
+    throw MError(ErrorKind::Subscript, column,
+                 "key longer than " + std::to_string(kMaxKeyLength) + " bytes: " + reference);
+}
+
+std::string cutText(std::string text, std::size_t limit)
+{
+    static constexpr std::string_view ellipsis = "...";
+    if (text.size() <= limit) {
+        return text;
+    }
+    std::size_t keep = limit > ellipsis.size() ? limit - ellipsis.size() : 0;
+    while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) {
+        --keep;
+    }
+    text.resize(keep);
+    text += ellipsis;
+    return text;
 }
 
 } // namespace veldor::m

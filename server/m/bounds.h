@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace veldor::m {
 
@@ -8,6 +9,8 @@ namespace veldor::m {
 // that number rounding applies the precision and range itself.
 inline constexpr std::size_t kMaxLineLength = 32767;   // bytes per command line
 inline constexpr std::size_t kMaxStringLength = 32767; // bytes per value
+inline constexpr std::size_t kMaxKeyLength = 32767;    // bytes of all subscripts of one reference
+inline constexpr std::size_t kMaxErrorDetail = 240;    // bytes of an error's detail, "..." included
 inline constexpr std::size_t kMaxNameLength = 31;      // characters of a variable or routine name
 inline constexpr int kMaxNesting = 64;                 // parentheses, function calls, subscript lists
 inline constexpr int kMaxRoutineNesting = 32;          // DO inside a routine run by DO
@@ -24,5 +27,19 @@ void checkRoutineNesting(int depth, int column);
 // Arithmetic reports a result of 1E47 or more as "out of range" instead of throwing, so that
 // the column is known here.
 void checkNumberRange(bool inRange, int column);
+// Subscripts of keyBytes bytes in all; reference tells which, and is only called to fail.
+template <typename Describe> void checkKeyLength(std::size_t keyBytes, int column, Describe&& reference);
+[[noreturn]] void keyTooLong(int column, const std::string& reference);
+
+// text, or its first bytes ending in "..." so that the whole is at most limit bytes. Never cuts
+// a UTF-8 character in two.
+std::string cutText(std::string text, std::size_t limit);
+
+template <typename Describe> void checkKeyLength(std::size_t keyBytes, int column, Describe&& reference)
+{
+    if (keyBytes > kMaxKeyLength) {
+        keyTooLong(column, reference());
+    }
+}
 
 } // namespace veldor::m

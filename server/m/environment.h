@@ -1,5 +1,6 @@
 #pragma once
 
+#include "budget.h"
 #include "variables.h"
 
 #include <functional>
@@ -19,6 +20,8 @@ struct Environment final
     // How many DOs are active; kept by the interpreter so that a routine which runs lines
     // that DO itself ends with <NESTING> instead of exhausting the stack.
     int routineDepth = 0;
+    // What the line may spend; none means no limit.
+    Budget* budget = nullptr;
 };
 
 } // namespace veldor::m

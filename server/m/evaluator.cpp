@@ -3,6 +3,7 @@
 #include "bounds.h"
 #include "merror.h"
 #include "number.h"
+#include "search.h"
 
 #include <limits>
 
@@ -45,22 +46,28 @@ std::string arithmetic(BinaryOperator op, const std::string& left, const std::st
     return result->toString();
 }
 
-// The text between the (n-1)th and nth delimiter.
-std::string piece(const std::string& text, const std::string& delimiter, long long n)
+// The text between the (n-1)th and nth delimiter. Scans each byte at most once, whatever the
+// text and delimiter, and charges what it scanned.
+std::string piece(const std::string& text, const std::string& delimiter, long long n, Budget& budget)
 {
     if (delimiter.empty() || n < 1) {
         return "";
     }
+    budget.charge(delimiter.size());
+    const Finder finder(delimiter);
     std::size_t start = 0;
     for (long long i = 1; i < n; ++i) {
-        const std::size_t found = text.find(delimiter, start);
-        if (found == std::string::npos) {
+        const std::size_t found = finder.find(text, start);
+        if (found == Finder::npos) {
+            budget.charge(text.size() - start);
             return "";
         }
+        budget.charge(found + delimiter.size() - start);
         start = found + delimiter.size();
     }
-    const std::size_t end = text.find(delimiter, start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const std::size_t end = finder.find(text, start);
+    budget.charge((end == Finder::npos ? text.size() : end + delimiter.size()) - start);
+    return text.substr(start, end == Finder::npos ? std::string::npos : end - start);
 }
 
 } // namespace
@@ -71,7 +78,8 @@ void checkSubscript(const std::string& value, const Reference& reference, const 
     if (value.empty()) {
         Subscripts shown = before;
         shown.emplace_back();
-        throw MError(ErrorKind::Subscript, column, formatReference(reference.global, reference.name, shown));
+        throw MError(ErrorKind::Subscript, column,
+                     formatReference(reference.global, reference.name, shown, kMaxErrorDetail));
     }
 }
 
@@ -83,7 +91,10 @@ std::string Evaluator::evaluate(const Expression& expression)
         if (step.op == BinaryOperator::Concatenate) {
             checkStringLength(value.size() + right.size(), step.column);
             value += right;
+            budget_.charge(right.size());
         } else {
+            // Reading a number looks at the digits of its operands.
+            budget_.charge(value.size() + right.size());
             value = arithmetic(step.op, value, right, step.column);
         }
     }
@@ -102,7 +113,9 @@ std::string Evaluator::evaluate(const Operand& operand)
     } else {
         value = evaluate(*std::get<std::unique_ptr<Expression>>(operand.value));
     }
+    budget_.charge(1 + value.size());
     for (auto it = operand.prefix.rbegin(); it != operand.prefix.rend(); ++it) {
+        budget_.charge(1 + value.size());
         const Number number = numeric(value, it->column);
         value = (it->minus ? number.negated() : number).toString();
     }
@@ -113,11 +126,18 @@ Subscripts Evaluator::subscriptsOf(const Reference& reference)
 {
     Subscripts subscripts;
     subscripts.reserve(reference.subscripts.size());
+    std::size_t keyBytes = 0;
     for (const Expression& expression : reference.subscripts) {
         std::string value = evaluate(expression);
         checkSubscript(value, reference, subscripts, expression.first.column);
+        keyBytes += value.size();
         subscripts.push_back(std::move(value));
+        checkKeyLength(keyBytes, expression.first.column, [&] {
+            return formatReference(reference.global, reference.name, subscripts, kMaxErrorDetail);
+        });
     }
+    // Finding the node compares the key a few times over.
+    budget_.charge(1 + 2 * keyBytes);
     return subscripts;
 }
 
@@ -133,7 +153,7 @@ std::string Evaluator::read(const Reference& reference)
     const std::string* value = lookup(reference, subscripts);
     if (!value) {
         throw MError(ErrorKind::Undefined, reference.column,
-                     formatReference(reference.global, reference.name, subscripts));
+                     formatReference(reference.global, reference.name, subscripts, kMaxErrorDetail));
     }
     return *value;
 }
@@ -150,7 +170,7 @@ std::string Evaluator::call(const FunctionCall& call)
             n = numeric(evaluate(call.arguments[2]), call.arguments[2].first.column)
                     .truncated(std::numeric_limits<int>::max());
         }
-        return piece(text, delimiter, n);
+        return piece(text, delimiter, n, budget_);
     }
     case Function::Get: {
         const Subscripts subscripts = subscriptsOf(call.target);

@@ -32,9 +32,16 @@ public:
             // M evaluates the target's subscripts before the value.
             Subscripts subscripts = evaluator_.subscriptsOf(assignment.target);
             std::string value = evaluator_.evaluate(assignment.value);
-            evaluator_.variablesOf(assignment.target)
-                .tree(assignment.target.name)
-                .set(subscripts, std::move(value));
+            evaluator_.charge(value.size());
+            try {
+                evaluator_.variablesOf(assignment.target)
+                    .set(assignment.target.name, subscripts, std::move(value));
+            } catch (MError& error) {
+                if (error.column == 0) {
+                    error.column = assignment.target.column;
+                }
+                throw;
+            }
         }
         return true;
     }
@@ -70,7 +77,8 @@ public:
         }
         for (const Reference& target : kill.targets) {
             const Subscripts subscripts = evaluator_.subscriptsOf(target);
-            evaluator_.variablesOf(target).kill(target.name, subscripts);
+            // Charged afterwards: a KILL either happens whole or not at all.
+            evaluator_.charge(evaluator_.variablesOf(target).kill(target.name, subscripts));
         }
         return true;
     }
@@ -96,11 +104,22 @@ private:
 void execute(std::string_view line, Environment& env)
 {
     checkLine(line);
+    if (env.budget) {
+        env.budget->charge(1 + line.size()); // parsing is linear in the line
+    }
     const std::vector<Command> commands = Parser(line).parseLine();
     Runner runner(env);
     for (const Command& command : commands) {
-        if (!std::visit([&runner](const auto& action) { return runner.run(action); }, command.action)) {
-            return;
+        try {
+            if (!std::visit([&runner](const auto& action) { return runner.run(action); }, command.action)) {
+                return;
+            }
+        } catch (MError& error) {
+            // The budget runs out wherever the work happens to be; the command is the place.
+            if (error.kind == ErrorKind::Budget && error.column == 0) {
+                error.column = command.column;
+            }
+            throw;
         }
     }
 }

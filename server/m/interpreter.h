@@ -14,8 +14,12 @@
 // Anything else (post-conditionals, other commands or functions, comparisons, indirection)
 // is an error, never skipped. The whole line is parsed before any of it runs; a runtime
 // error stops the line and leaves earlier assignments in place, as in M.
+//
+// A line's work is charged to env.budget (when there is one), so a line that would run too
+// long ends with <BUDGET>; a SET beyond the memory limit of the variables ends with <STORE>.
 
 #include "bounds.h"
+#include "budget.h"
 #include "environment.h"
 #include "merror.h"
 #include "variables.h"

@@ -1,5 +1,7 @@
 #include "merror.h"
 
+#include "bounds.h"
+
 #include <utility>
 
 namespace veldor::m {
@@ -34,13 +36,17 @@ const char* errorName(ErrorKind kind)
         return "<NESTING>";
     case ErrorKind::LineTooLong:
         return "<LINETOOLONG>";
+    case ErrorKind::Budget:
+        return "<BUDGET>";
+    case ErrorKind::Store:
+        return "<STORE>";
     }
     return "<ERROR>";
 }
 
 MError::MError(ErrorKind errorKind, int errorColumn, std::string errorDetail)
     : kind(errorKind), number(errorNumber(errorKind)), name(errorName(errorKind)), column(errorColumn),
-      detail(std::move(errorDetail))
+      detail(cutText(std::move(errorDetail), kMaxErrorDetail))
 {}
 
 std::string MError::description() const

@@ -20,6 +20,8 @@ namespace veldor::m {
 //   9       <MAXNUMBER>     a number's magnitude reached 1E47
 //   10      <NESTING>       expressions or routine calls nested deeper than allowed
 //   11      <LINETOOLONG>   the line is longer than kMaxLineLength
+//   12      <BUDGET>        the line needed more work or time than one request may take
+//   13      <STORE>         a SET would take the variables past their memory limit
 enum class ErrorKind
 {
     Syntax = 1,
@@ -33,6 +35,8 @@ enum class ErrorKind
     MaxNumber,
     Nesting,
     LineTooLong,
+    Budget,
+    Store,
 };
 
 // Number and name of a kind, e.g. 4 and "<UNDEFINED>".
@@ -46,10 +50,12 @@ struct MError final : std::exception
     MError(ErrorKind errorKind, int errorColumn, std::string errorDetail);
 
     ErrorKind kind;
-    int number;         // errorNumber(kind)
-    std::string name;   // errorName(kind)
-    int column;         // 1-based character position in the line; 0 when not tied to a place
-    std::string detail; // the reference, routine or token concerned; may be empty
+    int number;       // errorNumber(kind)
+    std::string name; // errorName(kind)
+    int column;       // 1-based character position in the line; 0 when not tied to a place
+    // The reference, routine or token concerned; may be empty. At most kMaxErrorDetail bytes:
+    // a longer one is cut and ends in "...".
+    std::string detail;
 
     // e.g. "<UNDEFINED> ^TOVI(1,3,1,1261208,999999) at column 8"
     std::string description() const;

@@ -1,5 +1,6 @@
 #include "variables.h"
 
+#include "bounds.h"
 #include "merror.h"
 
 #include <algorithm>
@@ -57,6 +58,41 @@ bool Tree::isWithin(const Path& node, const Path& ancestor)
     return true;
 }
 
+Tree::~Tree()
+{
+    release(bytes_);
+}
+
+std::size_t Tree::nodeBytes(const Path& path, const std::string& value)
+{
+    // A map node holds its links and colour besides the key and value.
+    std::size_t bytes = 4 * sizeof(void*) + sizeof(Path) + sizeof(std::string) + value.size();
+    for (const Key& key : path) {
+        bytes += sizeof(Key) + key.text.size();
+    }
+    return bytes;
+}
+
+void Tree::reserve(std::size_t more)
+{
+    if (usage_) {
+        if (more > usage_->limit || usage_->bytes > usage_->limit - more) {
+            throw MError(ErrorKind::Store, 0,
+                         usage_->what + " limit of " + std::to_string(usage_->limit) + " bytes reached");
+        }
+        usage_->bytes += more;
+    }
+    bytes_ += more;
+}
+
+void Tree::release(std::size_t less)
+{
+    if (usage_) {
+        usage_->bytes -= less;
+    }
+    bytes_ -= less;
+}
+
 const std::string* Tree::get(const Subscripts& subscripts) const
 {
     const auto it = nodes_.find(pathOf(subscripts));
@@ -65,16 +101,38 @@ const std::string* Tree::get(const Subscripts& subscripts) const
 
 void Tree::set(const Subscripts& subscripts, std::string value)
 {
-    nodes_.insert_or_assign(pathOf(subscripts), std::move(value));
+    Path path = pathOf(subscripts);
+    const auto it = nodes_.lower_bound(path);
+    if (it != nodes_.end() && !Collation{}(path, it->first)) {
+        if (value.size() > it->second.size()) {
+            reserve(value.size() - it->second.size());
+        } else {
+            release(it->second.size() - value.size());
+        }
+        it->second = std::move(value);
+        return;
+    }
+    const std::size_t bytes = nodeBytes(path, value);
+    reserve(bytes);
+    try {
+        nodes_.emplace_hint(it, std::move(path), std::move(value));
+    } catch (...) {
+        release(bytes);
+        throw;
+    }
 }
 
-void Tree::kill(const Subscripts& subscripts)
+std::size_t Tree::kill(const Subscripts& subscripts)
 {
     const Path path = pathOf(subscripts);
     auto it = nodes_.lower_bound(path);
+    std::size_t killed = 0;
     while (it != nodes_.end() && isWithin(it->first, path)) {
+        release(nodeBytes(it->first, it->second));
         it = nodes_.erase(it);
+        ++killed;
     }
+    return killed;
 }
 
 int Tree::data(const Subscripts& subscripts) const
@@ -104,6 +162,16 @@ void Tree::forEach(const std::function<void(const Subscripts&, const std::string
     }
 }
 
+Variables::Variables(std::string what)
+{
+    usage_.what = std::move(what);
+}
+
+std::size_t Variables::treeBytes(std::string_view name)
+{
+    return 4 * sizeof(void*) + sizeof(std::string) + sizeof(Tree) + name.size();
+}
+
 Tree* Variables::find(std::string_view name)
 {
     const auto it = trees_.find(name);
@@ -118,19 +186,47 @@ const Tree* Variables::find(std::string_view name) const
 
 Tree& Variables::tree(const std::string& name)
 {
-    return trees_[name];
+    const auto it = trees_.find(name);
+    if (it != trees_.end()) {
+        return it->second;
+    }
+    // An empty variable is counted but not refused: setting its first node is.
+    usage_.bytes += treeBytes(name);
+    return trees_.try_emplace(name, &usage_).first->second;
 }
 
-void Variables::kill(std::string_view name, const Subscripts& subscripts)
+void Variables::set(const std::string& name, const Subscripts& subscripts, std::string value)
+{
+    const bool existed = find(name) != nullptr;
+    Tree& target = tree(name);
+    try {
+        target.set(subscripts, std::move(value));
+    } catch (...) {
+        if (!existed && target.empty()) {
+            kill(name);
+        }
+        throw;
+    }
+}
+
+std::size_t Variables::kill(std::string_view name, const Subscripts& subscripts)
 {
     const auto it = trees_.find(name);
     if (it == trees_.end()) {
-        return;
+        return 0;
     }
-    it->second.kill(subscripts);
+    const std::size_t killed = it->second.kill(subscripts);
     if (it->second.empty()) {
+        usage_.bytes -= treeBytes(name);
         trees_.erase(it);
     }
+    return killed;
+}
+
+void Variables::clear()
+{
+    trees_.clear();
+    usage_.bytes = 0;
 }
 
 void Variables::forEach(const std::function<void(const std::string&, const Tree&)>& visit) const
@@ -193,13 +289,14 @@ std::string quoted(std::string_view text)
 
 } // namespace
 
-std::string formatReference(bool global, std::string_view name, const Subscripts& subscripts)
+std::string formatReference(bool global, std::string_view name, const Subscripts& subscripts,
+                            std::size_t limit)
 {
     std::string out = global ? "^" : "";
     out += name;
     if (!subscripts.empty()) {
         out += '(';
-        for (std::size_t i = 0; i < subscripts.size(); ++i) {
+        for (std::size_t i = 0; i < subscripts.size() && out.size() <= limit; ++i) {
             if (i > 0) {
                 out += ',';
             }
@@ -207,7 +304,7 @@ std::string formatReference(bool global, std::string_view name, const Subscripts
         }
         out += ')';
     }
-    return out;
+    return cutText(std::move(out), limit);
 }
 
 } // namespace veldor::m

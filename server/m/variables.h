@@ -11,6 +11,15 @@
 
 namespace veldor::m {
 
+// The memory a set of variables takes, counted against a limit: the bytes of names,
+// subscripts and values plus what the containers keep per node.
+struct Usage final
+{
+    std::size_t bytes = 0;
+    std::size_t limit = static_cast<std::size_t>(-1);
+    std::string what = "variables"; // names the limit in the <STORE> error, e.g. "globals"
+};
+
 // Subscripts as M computed them: the number 12 is "12", while the string "012" stays a
 // different, non-numeric subscript. None may be empty.
 using Subscripts = std::vector<std::string>;
@@ -22,9 +31,18 @@ using Subscripts = std::vector<std::string>;
 class Tree final
 {
 public:
+    // usage: where the tree's memory is counted, or nowhere
+    explicit Tree(Usage* usage = nullptr) : usage_(usage) {}
+    ~Tree();
+    Tree(const Tree&) = delete;
+    Tree& operator=(const Tree&) = delete;
+
     const std::string* get(const Subscripts& subscripts) const; // nullptr when the node has no value
+    // Throws <STORE> (column 0) when the value would take the usage past its limit; then
+    // nothing changes.
     void set(const Subscripts& subscripts, std::string value);
-    void kill(const Subscripts& subscripts); // the node and everything below it
+    // The node and everything below it; returns how many nodes went.
+    std::size_t kill(const Subscripts& subscripts);
     // $DATA: 0 nothing, 1 value only, 10 descendants only, 11 value and descendants.
     int data(const Subscripts& subscripts) const;
     bool empty() const { return nodes_.empty(); }
@@ -44,6 +62,13 @@ private:
     };
     static Path pathOf(const Subscripts& subscripts);
     static bool isWithin(const Path& node, const Path& ancestor);
+    static std::size_t nodeBytes(const Path& path, const std::string& value);
+
+    void reserve(std::size_t more);
+    void release(std::size_t less);
+
+    Usage* usage_;
+    std::size_t bytes_ = 0; // this tree's share of the usage
 
     // Flat, keyed by the full path: descendants of a node sort directly after it, which makes
     // $DATA and KILL range operations, and keeps destruction free of recursion.
@@ -54,21 +79,37 @@ private:
 class Variables final
 {
 public:
+    // Named in the <STORE> error; no limit until setLimit.
+    explicit Variables(std::string what = "variables");
+    Variables(const Variables&) = delete; // the trees count their memory here
+    Variables& operator=(const Variables&) = delete;
+
     Tree* find(std::string_view name);
     const Tree* find(std::string_view name) const;
     Tree& tree(const std::string& name); // created empty when missing
-    // Empty subscripts remove the whole variable.
-    void kill(std::string_view name, const Subscripts& subscripts = {});
-    void clear() { trees_.clear(); }
+    // Sets one node; a variable created for it goes again when the limit refuses the value.
+    void set(const std::string& name, const Subscripts& subscripts, std::string value);
+    // Empty subscripts remove the whole variable. Returns how many nodes went.
+    std::size_t kill(std::string_view name, const Subscripts& subscripts = {});
+    void clear();
     bool empty() const { return trees_.empty(); }
     void forEach(const std::function<void(const std::string&, const Tree&)>& visit) const;
 
+    void setLimit(std::size_t bytes) { usage_.limit = bytes; }
+    std::size_t limit() const { return usage_.limit; }
+    std::size_t bytes() const { return usage_.bytes; } // as counted against the limit
+
 private:
+    static std::size_t treeBytes(std::string_view name);
+
+    Usage usage_;
     std::map<std::string, Tree, std::less<>> trees_;
 };
 
 // How M shows a reference: X, ^TOVI(1,3,"a""b"), with subscripts that are canonical numbers
-// unquoted and control characters written as $C(n).
-std::string formatReference(bool global, std::string_view name, const Subscripts& subscripts);
+// unquoted and control characters written as $C(n). Longer than limit bytes, it is cut and ends
+// in "...".
+std::string formatReference(bool global, std::string_view name, const Subscripts& subscripts,
+                            std::size_t limit = static_cast<std::size_t>(-1));
 
 } // namespace veldor::m

@@ -67,3 +67,57 @@ TEST(DataFile, NamesTheFieldOfAStructureError)
         EXPECT_TRUE(r.error.contains(u"field "_s + field)) << qPrintable(r.error);
     }
 }
+
+TEST(DataFile, RefusesKeysGivenTwiceInsteadOfDroppingOne)
+{
+    const std::pair<QByteArray, QString> cases[] = {
+        {"{\"globals\": {\"^A(1)\": \"1\"},\n\"globals\": {\"^B(1)\": \"2\"}}",
+         u"field globals: defined twice (again on line 2)"_s},
+        {R"json({"objects": {"VD.X": {"1": {"A": "1"}}, "VD.X": {"2": {"A": "2"}}}})json",
+         uR"(field objects."VD.X": defined twice)"_s},
+        {R"json({"objects": {"VD.X": {"1": {"A": "1"}, "1": {"A": "2"}}}})json",
+         uR"(field objects."VD.X"."1": defined twice)"_s},
+        {R"json({"objects": {"VD.X": {"1": {"A": "1", "\u0041": "2"}}}})json",
+         uR"(field objects."VD.X"."1"."A": defined twice)"_s},
+        {R"json({"globals": {"^A(\"x\")": "1", "^A(\"x\")": "2"}})json",
+         uR"f(field globals."^A("x")": defined twice)f"_s},
+    };
+    for (const auto& [json, message] : cases) {
+        veldor::Database db;
+        const Loaded r = load(json, db);
+        EXPECT_FALSE(r.ok) << json.constData();
+        EXPECT_TRUE(r.error.startsWith(message)) << qPrintable(r.error);
+    }
+    veldor::Database db;
+    const Loaded apart = load(R"json({"objects": {"VD.X": {"1": {"A": "1"}, "2": {"A": "2", "B": "[{,}]"}}},
+                                      "globals": {"^A(1)": "\"A\":"}})json",
+                              db);
+    EXPECT_TRUE(apart.ok) << "the same key in different objects is no repetition: "
+                          << qPrintable(apart.error);
+}
+
+TEST(DataFile, ShowsControlCharactersInNamesEscaped)
+{
+    veldor::Database db;
+    const Loaded r = load(R"json({"objects": {"VD.X": {"1\u0000\u001b[2J": {"A\nB": 5}}}})json", db);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(
+        r.error,
+        uR"(field objects."VD.X"."1\x00\x1b[2J"."A\x0aB": expected a string or null, found a number)"_s);
+}
+
+TEST(DataFile, GlobalsCountAgainstTheirLimit)
+{
+    veldor::Database db;
+    db.globals().setLimit(4096);
+    QByteArray json = R"json({"globals": {)json";
+    for (int i = 0; i < 20; ++i)
+        json += "\"^G(" + QByteArray::number(i) + ")\": \"" + QByteArray(400, 'v') + "\",";
+    json.chop(1);
+    json += "}}";
+    const Loaded r = load(json, db);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(
+        r.error.contains(u"the globals do not fit in their memory limit: <STORE> globals limit of 4096"_s))
+        << qPrintable(r.error);
+}

@@ -1,5 +1,6 @@
 #include "platform/objfactory/factory.h"
 #include "platform/wire/wire.h"
+#include "raw_client.h"
 #include "server_process.h"
 
 #include <QDate>
@@ -11,63 +12,11 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
+using testsupport::errorNumber;
+using testsupport::RawClient;
 using testsupport::ServerProcess;
 
 namespace {
-
-// A hand-driven client for what the real one never sends.
-class RawClient final
-{
-public:
-    explicit RawClient(quint16 port)
-    {
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        socket.waitForConnected(3000);
-    }
-
-    void sendBytes(const QByteArray& bytes)
-    {
-        socket.write(bytes);
-        socket.waitForBytesWritten(3000);
-    }
-
-    void send(const QJsonObject& message) { sendBytes(wire::encodeFrame(message)); }
-
-    // The next reply, or an empty object when the server closed the connection instead.
-    QJsonObject reply()
-    {
-        QJsonObject message;
-        for (int i = 0; i < 50; ++i) {
-            if (wire::takeFrame(buffer, message) == wire::TakeResult::Frame)
-                return message;
-            if (!socket.waitForReadyRead(100) && socket.state() != QAbstractSocket::ConnectedState)
-                break;
-            buffer += socket.readAll();
-        }
-        return {};
-    }
-
-    bool closedByServer()
-    {
-        for (int i = 0; i < 50 && socket.state() == QAbstractSocket::ConnectedState; ++i)
-            socket.waitForDisconnected(100);
-        return socket.state() != QAbstractSocket::ConnectedState;
-    }
-
-    QJsonObject hello()
-    {
-        send({{u"op"_s, u"hello"_s}, {u"version"_s, wire::Version}, {u"namespace"_s, u"VELDOR"_s}});
-        return reply();
-    }
-
-    QTcpSocket socket;
-    QByteArray buffer;
-};
-
-int errorNumber(const QJsonObject& reply)
-{
-    return reply[u"error"_s][u"number"_s].toInt();
-}
 
 class ProtocolTest : public ::testing::Test
 {

@@ -19,6 +19,9 @@
 // A failed request is answered {"ok":false,"error":{"number":N,"text":"..."}} and the session goes on.
 // "hello" must come first; a refused hello (version, namespace, no free licence) is answered with an
 // error and the server closes the connection. One connection is one session and holds one licence.
+// A reply that would not fit in a frame is answered with the error ReplyTooLarge instead. A
+// connection beyond the server's connection limit gets the error TooManyConnections unasked and is
+// closed.
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -49,6 +52,8 @@ inline constexpr std::int32_t NoLicence = Base + 5008;
 inline constexpr std::int32_t BadNamespace = Base + 5009;
 inline constexpr std::int32_t BadVersion = Base + 5010;
 inline constexpr std::int32_t ObjectLimit = Base + 5011;
+inline constexpr std::int32_t ReplyTooLarge = Base + 5012;
+inline constexpr std::int32_t TooManyConnections = Base + 5013;
 // M execution errors: MBase + the interpreter's own error number.
 inline constexpr std::int32_t MBase = Base + 5100;
 // Raised by the client itself.
