@@ -8,6 +8,7 @@
 #include "dialogs/form_support.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_programmverlauf.h"
+#include "dialogs/frm_suchen.h"
 #include "dialogs/pictures.h"
 #include "dialogs/program_windows.h"
 #include "platform/forms/beep.h"
@@ -23,6 +24,7 @@
 #include "session/connect_server.h"
 #include "session/server_access.h"
 #include "session/session_settings.h"
+#include "session/settings_store.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -40,6 +42,14 @@ Q_LOGGING_CATEGORY(lcStock, "plenvaro.stock", QtInfoMsg)
 namespace {
 
 constexpr int PanelHeight = 300; // twips, both bottom panels
+constexpr int FollowStockDelayMs = 250;
+
+// The program's own settings, beside (not among) the login settings.
+const QString SettingsSection = u"Plenvaro"_s;
+const QString FollowStockKey = u"LagerstandMitfuehren"_s;
+
+// The fields the find dialog searches.
+const QStringList SearchFields{u"num_artikel"_s, u"nam_artikel"_s, u"nam_artikel_2"_s, u"nam_artikel_lang"_s};
 
 } // namespace
 
@@ -54,6 +64,10 @@ FMStart::FMStart(QString commandLine) : m_commandLine(std::move(commandLine))
     qApp->installEventFilter(this);
     forms::connectHandler(&m_recordset, &ado::Recordset::moveComplete, this,
                           &FMStart::adoPrimaryRS_MoveComplete);
+    m_followTimer.setObjectName(u"followStock"_s);
+    m_followTimer.setSingleShot(true);
+    m_followTimer.setInterval(FollowStockDelayMs);
+    forms::connectHandler(&m_followTimer, &QTimer::timeout, this, &FMStart::followStock_Timer);
     forms::registerWindow(this, [this] { unload(); });
 }
 
@@ -68,6 +82,12 @@ void FMStart::buildMenu()
     datei->setObjectName(u"Datei"_s);
     QAction* login = datei->addAction(u"&Login"_s);
     login->setObjectName(u"mLogin"_s);
+    QAction* suchen = datei->addAction(u"&Suchen..."_s);
+    suchen->setObjectName(u"mSuchen"_s);
+    suchen->setShortcut(QKeySequence::Find);
+    m_followStock = datei->addAction(u"Lagerstand &mitführen"_s);
+    m_followStock->setObjectName(u"mLagerstandMitfuehren"_s);
+    m_followStock->setCheckable(true);
     datei->addSeparator()->setObjectName(u"nil"_s);
     QAction* beenden = datei->addAction(u"&Beenden"_s);
     beenden->setObjectName(u"Beenden"_s);
@@ -80,7 +100,16 @@ void FMStart::buildMenu()
     log->setObjectName(u"mProgrammverlauf"_s);
     log->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F1));
 
+    // Not in the menu: searching on is the dialog's business, the key a shortcut to it.
+    auto* weitersuchen = new QAction(this);
+    weitersuchen->setObjectName(u"mWeitersuchen"_s);
+    weitersuchen->setShortcut(QKeySequence(Qt::Key_F3));
+    addAction(weitersuchen);
+
     forms::connectHandler(login, &QAction::triggered, this, &FMStart::mLogin_Click);
+    forms::connectHandler(suchen, &QAction::triggered, this, &FMStart::mSuchen_Click);
+    forms::connectHandler(weitersuchen, &QAction::triggered, this, &FMStart::Weitersuchen_Click);
+    forms::connectHandler(m_followStock, &QAction::triggered, this, &FMStart::mLagerstandMitfuehren_Click);
     forms::connectHandler(beenden, &QAction::triggered, this, &FMStart::Beenden_Click);
     forms::connectHandler(about, &QAction::triggered, this, &FMStart::HilfeUeber_Click);
     forms::connectHandler(log, &QAction::triggered, this, &FMStart::mProgrammverlauf_Click);
@@ -132,6 +161,8 @@ void FMStart::Form_Load()
     m_recordset.open(ArticleQuery(), connection);
     m_grid->setDataSource(&m_recordset);
     logArticles(u"Artikelliste geöffnet"_s, reading.elapsed());
+    m_followStock->setChecked(session::GetSetting(QString::fromLatin1(session::SettingsApplication),
+                                                  SettingsSection, FollowStockKey) == u"1"_s);
 }
 
 void FMStart::logArticles(const QString& what, qint64 milliseconds)
@@ -169,6 +200,14 @@ void FMStart::closeEvent(QCloseEvent* event)
 void FMStart::adoPrimaryRS_MoveComplete()
 {
     m_status->setText(u"Record: "_s + QString::number(m_recordset.absolutePosition()));
+    // Restarted by every move, so moving on quickly asks the server nothing until the record stays.
+    if (m_followStock->isChecked())
+        m_followTimer.start();
+}
+
+void FMStart::followStock_Timer()
+{
+    StockLookup();
 }
 
 void FMStart::cmdFirst_Click()
@@ -213,6 +252,7 @@ void FMStart::cmdRefresh_Click()
         m_grid->setDataSource(nullptr);
         m_recordset.requery();
         m_grid->setDataSource(&m_recordset);
+        m_followTimer.stop(); // a fresh list is no move of the user's
         logArticles(u"Artikelliste neu gelesen"_s, reading.elapsed());
     });
 }
@@ -229,6 +269,7 @@ void FMStart::grdDataGrid_Click()
 
 void FMStart::StockLookup()
 {
+    m_followTimer.stop();
     m_stock->clear();
     m_today->clear();
     if (m_grid->selectedText().isEmpty())
@@ -354,6 +395,58 @@ bool FMStart::eventFilter(QObject* watched, QEvent* event)
 void FMStart::mLogin_Click()
 {
     dialogs::windows::fmPass().showOwnedBy(this);
+}
+
+void FMStart::mSuchen_Click()
+{
+    frmSuchen& dialog = dialogs::windows::suchen();
+    dialog.setFinder([this](const QString& text) { return FindArticle(text); });
+    dialog.showOwnedBy(this);
+}
+
+void FMStart::Weitersuchen_Click()
+{
+    frmSuchen* dialog = dialogs::windows::existingSuchen();
+    if (dialog != nullptr && !dialog->txtSuchen().text().trimmed().isEmpty())
+        dialog->cmdWeitersuchen_Click();
+    else
+        mSuchen_Click();
+}
+
+bool FMStart::FindArticle(const QString& text)
+{
+    if (!m_recordset.isOpen() || m_recordset.recordCount() == 0)
+        return false;
+    QList<int> fields;
+    for (const QString& name : SearchFields) {
+        const int field = m_recordset.fieldIndex(name);
+        if (field >= 0 && m_recordset.fieldType(field) == ado::FieldType::Text)
+            fields.append(field);
+    }
+    if (fields.isEmpty())
+        return false;
+    const qsizetype position = m_recordset.absolutePosition();
+    const qsizetype row = m_recordset.findText(text, fields, position >= 1 ? position - 1 : -1);
+    if (row < 0)
+        return false;
+    m_recordset.setAbsolutePosition(row + 1);
+    return true;
+}
+
+void FMStart::mLagerstandMitfuehren_Click()
+{
+    const bool on = m_followStock->isChecked();
+    const bool saved = forms::runReported(
+        [on] {
+            session::SaveSetting(QString::fromLatin1(session::SettingsApplication), SettingsSection,
+                                 FollowStockKey, on ? u"1"_s : u"0"_s);
+        },
+        forms::Icon::Exclamation);
+    // Unsaved, the entry shows what the store still says.
+    if (!saved)
+        m_followStock->setChecked(!on);
+    if (!m_followStock->isChecked())
+        m_followTimer.stop();
 }
 
 void FMStart::Beenden_Click()

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QTimer>
 
 #include <memory>
 
@@ -44,12 +45,21 @@ public:
     bool Form_KeyDown(int key, int shift);
 
     void mLogin_Click();
+    void mSuchen_Click();
+    // F3: the find dialog's search again, or the dialog itself while there is no search text.
+    void Weitersuchen_Click();
+    void mLagerstandMitfuehren_Click();
     [[noreturn]] void Beenden_Click();
     void HilfeUeber_Click();
     void mProgrammverlauf_Click();
 
     ado::Recordset& adoPrimaryRS() { return m_recordset; }
     ado::DataGrid& grdDataGrid() { return *m_grid; }
+    QAction& mLagerstandMitfuehren() { return *m_followStock; }
+
+    // Makes the next article with the text in its number or names the current record, from the one after
+    // the current record on and wrapping round once; false (nothing moved) when there is none.
+    bool FindArticle(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -62,6 +72,7 @@ private:
     void dockControls();
     void adoPrimaryRS_MoveComplete();
     void StockLookup();
+    void followStock_Timer();
     void unload();
     void logArticles(const QString& what, qint64 milliseconds);
 
@@ -79,6 +90,9 @@ private:
     QLabel* m_status;
     QPushButton* m_next;
     QPushButton* m_last;
+    QAction* m_followStock;
+    // Runs the stock lookup once the current record has stayed put after a move.
+    QTimer m_followTimer;
     bool m_unloading = false;
 };
 

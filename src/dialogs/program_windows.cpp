@@ -4,6 +4,7 @@
 #include "dialogs/fm_server.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_programmverlauf.h"
+#include "dialogs/frm_suchen.h"
 #include "platform/forms/end_program.h"
 #include "platform/forms/loaded_windows.h"
 #include "platform/forms/program_log.h"
@@ -29,6 +30,7 @@ struct Held
     QPointer<FMPass> pass;
     QPointer<FMServer> server;
     QPointer<frmProgrammverlauf> log;
+    QPointer<frmSuchen> search;
     QPointer<frmAbout> about;
     std::vector<QPointer<QWidget>> created; // oldest first
     bool logging = false; // between install() and destroyAll(): never while the process ends
@@ -100,6 +102,11 @@ frmProgrammverlauf& programmverlauf()
     return createOnce(held().log);
 }
 
+frmSuchen& suchen()
+{
+    return createOnce(held().search);
+}
+
 frmAbout& about()
 {
     // An unloaded box is on its way out (deleted later); the program gets a new one.
@@ -121,6 +128,11 @@ FMServer* existingFmServer()
 frmProgrammverlauf* existingProgrammverlauf()
 {
     return held().log;
+}
+
+frmSuchen* existingSuchen()
+{
+    return held().search;
 }
 
 frmAbout* existingAbout()

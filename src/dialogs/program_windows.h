@@ -5,6 +5,7 @@
 class QWidget;
 class frmAbout;
 class frmProgrammverlauf;
+class frmSuchen;
 
 namespace dialogs {
 class FMPass;
@@ -28,6 +29,8 @@ FMPass& fmPass();
 FMServer& fmServer();
 // Program log: the user's close only hides it.
 frmProgrammverlauf& programmverlauf();
+// Find dialog: closing only hides it, so its text stays for the next search.
+frmSuchen& suchen();
 // About box: unloading (closing) deletes it, so the next call loads it afresh.
 frmAbout& about();
 
@@ -35,6 +38,7 @@ frmAbout& about();
 FMPass* existingFmPass();
 FMServer* existingFmServer();
 frmProgrammverlauf* existingProgrammverlauf();
+frmSuchen* existingSuchen();
 frmAbout* existingAbout();
 
 // Makes the login and server settings dialogs the ones the session's routines use, destroyAll() part

@@ -4,6 +4,7 @@
 #include "dialogs/fm_server.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_programmverlauf.h"
+#include "dialogs/frm_suchen.h"
 #include "dialogs/program_windows.h"
 #include "modal_driver.h"
 #include "platform/forms/beep.h"
@@ -21,6 +22,7 @@
 #include "suites.h"
 
 #include <QDate>
+#include <QHeaderView>
 #include <QProcess>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -47,6 +49,20 @@ QString today()
 Article article(const QString& number)
 {
     return ado::test::validArticle(number);
+}
+
+Article named(const QString& number, const QString& name, const QString& name2, const QString& longName)
+{
+    Article a = ado::test::validArticle(number);
+    a.name = name;
+    a.name2 = name2;
+    a.longName = longName;
+    return a;
+}
+
+QString followSetting(const QString& section)
+{
+    return session::GetSetting(u"Cache Login"_s, section, u"LagerstandMitfuehren"_s);
 }
 
 void storeSetting(const char* key, const QString& value)
@@ -115,6 +131,16 @@ public:
         const QRect cell = view->visualRect(view->model()->index(row, 2));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
     }
+
+    // Types the text into the find dialog and presses Enter, as the user searches.
+    void search(const QString& text)
+    {
+        frmSuchen& dialog = dialogs::windows::suchen();
+        dialog.txtSuchen().setText(text);
+        QTest::keyClick(&dialog.txtSuchen(), Qt::Key_Return);
+    }
+    QString found() const { return window->grdDataGrid().selectedText(); }
+    qsizetype lookups() const { return server.logCount(u"open VD.ArtLagerFilInfo"_s); }
 
     QTemporaryDir store;
     testsupport::ServerProcess server;
@@ -332,6 +358,200 @@ private Q_SLOTS:
         QCOMPARE(env->todays(), u"0"_s);
         QVERIFY(env->server.waitForLogCount(u"opened from"_s, 2));
         QVERIFY2(env->server.waitForLogCount(u"xecute D ^%XTT"_s, 2), "the context is set again");
+    }
+
+    void theFindDialogFindsByNumberAndNamesAsGermanReadsThem()
+    {
+        env->setArticles({named(u"9000123456"_s, u"Straßenbesen"_s, u"Zusatz"_s, u"Besen für draußen"_s),
+                          named(u"9000654321"_s, u"Kaffee"_s, u"Müller"_s, u"Röstkaffee"_s),
+                          named(u"9000777777"_s, u"Tee"_s, u"Zusatz"_s, u"ÄPFEL-TEE MIT ZIMT"_s)});
+        app::FMStart& fm = env->start();
+        QVERIFY(dialogs::windows::existingSuchen() == nullptr);
+        fm.findChild<QAction*>(u"mSuchen"_s)->trigger();
+        frmSuchen& dialog = dialogs::windows::suchen();
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.windowTitle(), u"Suchen"_s);
+        QVERIFY(dialog.cmdWeitersuchen().isDefault());
+
+        env->search(u"654321"_s); // part of the number
+        QCOMPARE(env->status(), u"Record: 2"_s);
+        QCOMPARE(fm.grdDataGrid().view()->currentIndex().row(), 1); // the grid follows, as after any move
+        env->search(u"MÜLLER"_s); // the second name, any case: the current record is searched last
+        QCOMPARE(env->status(), u"Record: 2"_s);
+        env->search(u"mueller"_s);
+        QCOMPARE(env->found(), u"9000654321"_s);
+        env->search(u"strasse"_s); // from record 2 on, round past the end
+        QCOMPARE(env->found(), u"9000123456"_s);
+        env->search(u"DRAUSSEN"_s); // the long name
+        QCOMPARE(env->found(), u"9000123456"_s);
+        env->search(u"äpfel-tee"_s);
+        QCOMPARE(env->found(), u"9000777777"_s);
+        env->search(u"kaffee"_s); // name and long name of the same record: found once, then on
+        QCOMPARE(env->found(), u"9000654321"_s);
+
+        // From the current record on: "e" is in every record, so each search moves one on, round the end.
+        env->search(u"e"_s);
+        QCOMPARE(env->status(), u"Record: 3"_s);
+        child<QPushButton>(dialog, u"cmdWeitersuchen"_s).click();
+        QCOMPARE(env->status(), u"Record: 1"_s);
+        fm.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&fm));
+        QTest::keyClick(fm.grdDataGrid().view(), Qt::Key_F3); // again, from the main window
+        QCOMPARE(env->status(), u"Record: 2"_s);
+        QCOMPARE(forms::beepCount(), 0);
+        QVERIFY(dialog.lblMeldung().text().isEmpty());
+        QVERIFY(forms::MessageBoxes::log().isEmpty());
+    }
+
+    void theFindDialogSaysWhenNothingIsFoundAndEscapeClosesOnlyIt()
+    {
+        app::FMStart& fm = env->start();
+        fm.mSuchen_Click();
+        frmSuchen& dialog = dialogs::windows::suchen();
+        env->search(u"654321"_s);
+        QCOMPARE(env->status(), u"Record: 2"_s);
+
+        env->search(u"Zitrone"_s);
+        QCOMPARE(forms::beepCount(), 1);
+        QCOMPARE(dialog.lblMeldung().text(), u"Kein Artikel gefunden."_s);
+        QCOMPARE(env->status(), u"Record: 2"_s);
+        QCOMPARE(env->found(), u"9000654321"_s);
+        QTest::keyClicks(&dialog.txtSuchen(), u"x"_s); // a new text: the old outcome goes
+        QVERIFY(dialog.lblMeldung().text().isEmpty());
+
+        env->search(u"   "_s); // nothing to look for is said, not searched
+        QCOMPARE(dialog.lblMeldung().text(), u"Bitte einen Suchbegriff eingeben."_s);
+        QCOMPARE(env->status(), u"Record: 2"_s);
+        QCOMPARE(forms::beepCount(), 1);
+
+        dialog.txtSuchen().setText(u"777777"_s);
+        QTest::keyClick(&dialog.txtSuchen(), Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(fm.isVisible());
+        QVERIFY(forms::isLoaded(&fm));
+        QCOMPARE(env->server.logCount(u"closed (licences"_s), 0);
+        QCOMPARE(env->status(), u"Record: 2"_s);
+
+        // F3 with the dialog closed searches on with its text; Ctrl+F opens it again, the text kept.
+        fm.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&fm));
+        QTest::keyClick(fm.grdDataGrid().view(), Qt::Key_F3);
+        QCOMPARE(env->status(), u"Record: 3"_s);
+        QTest::keyClick(fm.grdDataGrid().view(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.txtSuchen().text(), u"777777"_s);
+        child<QPushButton>(dialog, u"cmdSchließen"_s).click();
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(fm.isVisible());
+
+        env->setArticles({});
+        fm.cmdRefresh_Click();
+        fm.mSuchen_Click();
+        env->search(u"777777"_s);
+        QCOMPARE(dialog.lblMeldung().text(), u"Kein Artikel gefunden."_s);
+        QVERIFY(forms::MessageBoxes::log().isEmpty());
+    }
+
+    void theStockFollowsTheRowOnlyWhenAskedAndOnceTheRecordStays()
+    {
+        app::FMStart& fm = env->start();
+        QTableView* grid = fm.grdDataGrid().view();
+        QVERIFY(!fm.mLagerstandMitfuehren().isChecked());
+        QTest::keyClick(grid, Qt::Key_Down);
+        fm.cmdNext_Click();
+        QTest::qWait(400);
+        QCOMPARE(env->lookups(), 0);
+        QCOMPARE(env->stock(), u"Text1"_s); // nor emptied
+
+        fm.cmdFirst_Click();
+        fm.mLagerstandMitfuehren().trigger();
+        QVERIFY(fm.mLagerstandMitfuehren().isChecked());
+        QCOMPARE(followSetting(u"Plenvaro"_s), u"1"_s);
+        QCOMPARE(followSetting(u"Login"_s), QString()); // not among the login keys
+        for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Down}) {
+            QTest::keyClick(grid, key);
+            QTest::qWait(50);
+        }
+        QCOMPARE(env->lookups(), 0);
+        QTRY_COMPARE(env->stock(), u"5"_s);
+        QVERIFY(env->server.waitForLog(u"open VD.ArtLagerFilInfo 1||777777||0"_s));
+        QTest::qWait(400);
+        QCOMPARE(env->lookups(), 1);
+        QCOMPARE(env->status(), u"Record: 3"_s);
+
+        fm.cmdPrevious_Click(); // a button, as a key
+        QTRY_COMPARE(env->stock(), u"0"_s);
+        QVERIFY(env->server.waitForLogCount(u"open VD.ArtLagerFilInfo"_s, 2));
+        QVERIFY(env->server.waitForLog(u"open VD.ArtLagerFilInfo 1||654321||0"_s));
+
+        env->clickRow(0); // a click asks at once, and the move it makes asks no second time
+        QCOMPARE(env->stock(), u"42"_s);
+        QVERIFY(env->server.waitForLogCount(u"open VD.ArtLagerFilInfo"_s, 3));
+        QTest::qWait(400);
+        QCOMPARE(env->lookups(), 3);
+
+        fm.mLagerstandMitfuehren().trigger();
+        QCOMPARE(followSetting(u"Plenvaro"_s), u"0"_s);
+        fm.cmdNext_Click();
+        QTest::qWait(400);
+        QCOMPARE(env->lookups(), 3);
+        QCOMPARE(env->stock(), u"42"_s);
+    }
+
+    void theStockFollowingSettingSurvivesARestart()
+    {
+        app::FMStart& first = env->start();
+        first.mLagerstandMitfuehren().trigger();
+        first.hide();
+        app::FMStart& second = env->start();
+        QVERIFY(&second != &first);
+        QVERIFY(second.mLagerstandMitfuehren().isChecked());
+        second.cmdLast_Click();
+        QTRY_COMPARE(env->stock(), u"5"_s);
+        QVERIFY(env->server.waitForLog(u"open VD.ArtLagerFilInfo 1||777777||0"_s));
+    }
+
+    void aHeadingClickSortsKeepingTheRecordAndRereadKeepsTheOrder()
+    {
+        env->setArticles({named(u"9000123456"_s, u"Birne"_s, u"Zusatz"_s, u"b"_s),
+                          named(u"9000654321"_s, u"apfel"_s, u"Zusatz"_s, u"a"_s),
+                          named(u"9000777777"_s, u"Zitrone"_s, u"Zusatz"_s, u"z"_s)});
+        app::FMStart& fm = env->start();
+        QTableView* grid = fm.grdDataGrid().view();
+        QHeaderView* headings = grid->horizontalHeader();
+        const int name = fm.adoPrimaryRS().fieldIndex(u"nam_artikel");
+        const auto clickHeading = [&](int column) {
+            QTest::mouseClick(
+                headings->viewport(), Qt::LeftButton, {},
+                QPoint(headings->sectionViewportPosition(column) + headings->sectionSize(column) / 2,
+                       headings->height() / 2));
+        };
+        const auto shown = [&] {
+            QStringList names;
+            for (int row = 0; row < grid->model()->rowCount(); ++row)
+                names << grid->model()->index(row, name).data().toString();
+            return names;
+        };
+        clickHeading(name);
+        QCOMPARE(shown(), (QStringList{u"apfel"_s, u"Birne"_s, u"Zitrone"_s}));
+        QCOMPARE(headings->sortIndicatorSection(), name);
+        QCOMPARE(headings->sortIndicatorOrder(), Qt::AscendingOrder);
+        QCOMPARE(env->found(), u"9000123456"_s); // still the same article
+        QCOMPARE(env->status(), u"Record: 2"_s); // at its place in the shown order
+        QCOMPARE(grid->currentIndex().row(), 1);
+
+        clickHeading(name);
+        QCOMPARE(shown(), (QStringList{u"Zitrone"_s, u"Birne"_s, u"apfel"_s}));
+        QCOMPARE(headings->sortIndicatorOrder(), Qt::DescendingOrder);
+        fm.cmdFirst_Click();
+        QCOMPARE(env->found(), u"9000777777"_s);
+
+        fm.cmdRefresh_Click();
+        QCOMPARE(shown(), (QStringList{u"Zitrone"_s, u"Birne"_s, u"apfel"_s}));
+        QCOMPARE(headings->sortIndicatorSection(), name);
+        QCOMPARE(headings->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(env->status(), u"Record: 1"_s);
+        QVERIFY(forms::MessageBoxes::log().isEmpty());
     }
 
     void resizeKeepsTheGridAndStripsFitted()

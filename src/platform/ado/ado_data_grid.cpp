@@ -9,6 +9,7 @@
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -65,8 +66,16 @@ DataGrid::DataGrid(QWidget* parent)
     rows->setDefaultSectionSize(view_->fontMetrics().height() + 6);
     rows->setMinimumSectionSize(1);
     rows->hide();
-    view_->horizontalHeader()->setHighlightSections(false);
+    QHeaderView* columns = view_->horizontalHeader();
+    columns->setHighlightSections(false);
+    columns->setSectionsClickable(true);
+    columns->setSortIndicatorShown(true);
+    columns->setSortIndicator(-1, Qt::AscendingOrder);
     view_->setModel(model_);
+    // The heading flips its indicator on a click (ascending first, then each way in turn); the rows follow
+    // it.
+    connect(columns, &QHeaderView::sortIndicatorChanged, this,
+            [this](int column, Qt::SortOrder order) { sortBy(column, order); });
 
     connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) { followView(current); });
@@ -99,10 +108,37 @@ void DataGrid::setDataSource(Recordset* recordset)
     if (recordset) {
         moved_ = connect(recordset, &Recordset::moveComplete, this, [this] { showCurrentRecord(); });
         // The model resets itself first (it connected before), then the grid fits its columns.
-        replaced_ = connect(recordset, &Recordset::rowsReplaced, this, [this] { fitColumns(); });
+        replaced_ = connect(recordset, &Recordset::rowsReplaced, this, [this] {
+            fitColumns();
+            showSortOrder();
+        });
     }
     fitColumns();
+    showSortOrder();
     showCurrentRecord();
+}
+
+void DataGrid::sortBy(int column, Qt::SortOrder order)
+{
+    Recordset* recordset = source_.data();
+    if (!recordset || !recordset->isOpen())
+        return showSortOrder();
+    try {
+        recordset->sort(column, order == Qt::DescendingOrder);
+    } catch (const Error&) {
+        // Left in the order it had; the heading says which.
+    }
+    showSortOrder();
+}
+
+void DataGrid::showSortOrder()
+{
+    const Recordset* recordset = source_.data();
+    const bool sorted = recordset && recordset->isOpen() && recordset->sortField() >= 0;
+    const QSignalBlocker quiet(view_->horizontalHeader());
+    view_->horizontalHeader()->setSortIndicator(sorted ? recordset->sortField() : -1,
+                                                sorted && recordset->sortDescending() ? Qt::DescendingOrder
+                                                                                      : Qt::AscendingOrder);
 }
 
 void DataGrid::fitColumns()

@@ -16,7 +16,8 @@ class RecordsetModel;
 // current record follow each other: selecting a row moves the recordset, a move of the recordset selects the
 // row (and no row while the recordset is at BOF or EOF); nothing the user does removes the highlight while
 // the record stays. Tab leaves the grid instead of moving from cell to cell. Rows have one fixed height, so a
-// grid over a million rows scrolls as fast as one over ten.
+// grid over a million rows scrolls as fast as one over ten. A click on a column heading sorts the recordset
+// by that column, ascending, a second click descending (Recordset::sort).
 class DataGrid final : public QWidget
 {
     Q_OBJECT
@@ -51,6 +52,8 @@ private:
     void showCurrentRecord();
     void followView(const QModelIndex& current);
     void fitColumns();
+    void sortBy(int column, Qt::SortOrder order);
+    void showSortOrder();
 
     QTableView* view_;
     RecordsetModel* model_;

@@ -4,8 +4,13 @@
 #include "platform/ado/ado_error.h"
 #include "platform/ado/ado_odbc.h"
 #include "platform/ado/ado_result_fetch.h"
+#include "platform/ado/ado_text_search.h"
 
+#include <algorithm>
+#include <limits>
 #include <new>
+#include <string>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -31,10 +36,9 @@ std::unique_ptr<detail::ResultSet> fetch(const Connection& connection, const QSt
 
 Recordset::Recordset(QObject* parent) : QObject(parent), transfer_(defaultTextTransfer()) {}
 
-Recordset::~Recordset()
-{
-    close();
-}
+// Signals nothing, unlike close(): whoever shows the rows holds the recordset through a QPointer, and a
+// handler run from here may reach for things its connection outlived.
+Recordset::~Recordset() = default;
 
 void Recordset::open(const QString& source, std::shared_ptr<Connection> connection)
 {
@@ -45,6 +49,7 @@ void Recordset::open(const QString& source, std::shared_ptr<Connection> connecti
     auto rows = fetch(*connection, source, transfer_, connection->handle());
     source_ = source;
     connection_ = std::move(connection);
+    sortField_ = -1;
     install(std::move(rows));
     moveTo(0, adRsnMove);
 }
@@ -63,6 +68,8 @@ void Recordset::close() noexcept
         return;
     Q_EMIT rowsAboutToBeReplaced();
     result_.reset();
+    order_.clear();
+    sortField_ = -1;
     current_ = 0;
     Q_EMIT rowsReplaced();
 }
@@ -72,7 +79,101 @@ void Recordset::install(std::unique_ptr<detail::ResultSet> rows)
     Q_EMIT rowsAboutToBeReplaced();
     result_ = std::move(rows);
     current_ = 0;
+    // The same query gives the same fields, so a requery keeps the order; a field it lost drops it.
+    if (sortField_ >= static_cast<int>(result_->fields.size()))
+        sortField_ = -1;
+    try {
+        applyOrder();
+    } catch (const std::bad_alloc&) {
+        order_.clear();
+        sortField_ = -1;
+    }
     Q_EMIT rowsReplaced();
+}
+
+void Recordset::applyOrder()
+{
+    order_.clear();
+    if (sortField_ < 0)
+        return;
+    const detail::ColumnStore& store = result_->columns[static_cast<std::size_t>(sortField_)];
+    const std::size_t count = result_->rows;
+    std::vector<quint32> order(count);
+    for (std::size_t i = 0; i < count; ++i)
+        order[i] = static_cast<quint32>(i);
+    const bool descending = sortDescending_;
+    const auto empty = [&store](std::size_t row) {
+        return store.isNull(row) || (store.kind() == FieldType::Text && store.text(row).empty());
+    };
+    // Text as the search compares it, so the order agrees with what a user reads as equal.
+    std::string foldedA;
+    std::string foldedB;
+    // -1, 0, 1 as a before, equal to, after b, ascending.
+    const auto compare = [&](std::size_t a, std::size_t b) -> int {
+        switch (store.kind()) {
+        case FieldType::Text: {
+            foldedA.clear();
+            foldedB.clear();
+            appendSearchFolded(store.text(a), foldedA);
+            appendSearchFolded(store.text(b), foldedB);
+            const int folded = foldedA.compare(foldedB);
+            const int byText = folded != 0 ? folded : store.text(a).compare(store.text(b));
+            return (byText > 0) - (byText < 0);
+        }
+        case FieldType::Integer:
+        case FieldType::Decimal:
+        case FieldType::DateTime:
+            return (store.integer(a) > store.integer(b)) - (store.integer(a) < store.integer(b));
+        case FieldType::Double:
+            return (store.real(a) > store.real(b)) - (store.real(a) < store.real(b));
+        case FieldType::Date:
+            return (store.days(a) > store.days(b)) - (store.days(a) < store.days(b));
+        }
+        return 0;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+        const bool emptyA = empty(a);
+        const bool emptyB = empty(b);
+        if (emptyA || emptyB)
+            return !emptyA && emptyB;
+        const int c = compare(a, b);
+        return descending ? c > 0 : c < 0;
+    });
+    order_ = std::move(order);
+}
+
+void Recordset::sort(int field, bool descending)
+{
+    if (field != -1)
+        checkField(field);
+    if (recordCount() > static_cast<qsizetype>(std::numeric_limits<quint32>::max()))
+        throw Error(adErrOutOfMemory, u"There are too many rows to sort."_s);
+    const qsizetype count = recordCount();
+    const bool onRecord = current_ >= 0 && current_ < count;
+    const std::size_t record = onRecord ? stored(current_) : 0;
+    const int oldField = sortField_;
+    const bool oldDescending = sortDescending_;
+    sortField_ = field;
+    sortDescending_ = descending;
+    Q_EMIT rowsAboutToBeReplaced();
+    try {
+        applyOrder();
+    } catch (const std::bad_alloc&) {
+        sortField_ = oldField;
+        sortDescending_ = oldDescending;
+        applyOrder(); // the old order, which fitted before
+        Q_EMIT rowsReplaced();
+        throw Error(adErrOutOfMemory, u"There is not enough memory to sort the rows."_s);
+    }
+    Q_EMIT rowsReplaced();
+    if (!onRecord) {
+        moveTo(current_, adRsnMove);
+        return;
+    }
+    qsizetype position = static_cast<qsizetype>(record);
+    if (!order_.empty())
+        position = std::find(order_.begin(), order_.end(), static_cast<quint32>(record)) - order_.begin();
+    moveTo(position, adRsnMove);
 }
 
 void Recordset::moveTo(qsizetype index, EventReason reason)
@@ -208,45 +309,45 @@ bool Recordset::isNull(qsizetype row, int field) const
     checkField(field);
     if (row < 0 || row >= recordCount())
         throw Error::invalidArgument();
-    return result_->columns[static_cast<std::size_t>(field)].isNull(static_cast<std::size_t>(row));
+    return result_->columns[static_cast<std::size_t>(field)].isNull(stored(row));
 }
 
 QString Recordset::text(qsizetype row, int field) const
 {
-    const std::string_view bytes = column(row, field, FieldType::Text).text(static_cast<std::size_t>(row));
+    const std::string_view bytes = column(row, field, FieldType::Text).text(stored(row));
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 qint64 Recordset::integer(qsizetype row, int field) const
 {
-    return column(row, field, FieldType::Integer).integer(static_cast<std::size_t>(row));
+    return column(row, field, FieldType::Integer).integer(stored(row));
 }
 
 Decimal Recordset::decimal(qsizetype row, int field) const
 {
     const detail::ColumnStore& store = column(row, field, FieldType::Decimal);
-    return Decimal{store.integer(static_cast<std::size_t>(row)), store.scale()};
+    return Decimal{store.integer(stored(row)), store.scale()};
 }
 
 double Recordset::real(qsizetype row, int field) const
 {
-    return column(row, field, FieldType::Double).real(static_cast<std::size_t>(row));
+    return column(row, field, FieldType::Double).real(stored(row));
 }
 
 QDate Recordset::date(qsizetype row, int field) const
 {
     const detail::ColumnStore& store = column(row, field, FieldType::Date);
-    if (store.isNull(static_cast<std::size_t>(row)))
+    if (store.isNull(stored(row)))
         return {};
-    return QDate::fromJulianDay(store.days(static_cast<std::size_t>(row)) + kUnixEpochJulianDay);
+    return QDate::fromJulianDay(store.days(stored(row)) + kUnixEpochJulianDay);
 }
 
 QDateTime Recordset::dateTime(qsizetype row, int field) const
 {
     const detail::ColumnStore& store = column(row, field, FieldType::DateTime);
-    if (store.isNull(static_cast<std::size_t>(row)))
+    if (store.isNull(stored(row)))
         return {};
-    const qint64 msecs = store.integer(static_cast<std::size_t>(row));
+    const qint64 msecs = store.integer(stored(row));
     const qint64 day = msecs >= 0 ? msecs / kMsecsPerDay : (msecs + 1) / kMsecsPerDay - 1;
     return QDateTime(QDate::fromJulianDay(day + kUnixEpochJulianDay),
                      QTime::fromMSecsSinceStartOfDay(static_cast<int>(msecs - day * kMsecsPerDay)));
@@ -278,6 +379,39 @@ QVariant Recordset::value(qsizetype row, int field) const
         return dateTime(row, field);
     }
     return {};
+}
+
+qsizetype Recordset::findText(QStringView text, const QList<int>& fields, qsizetype after) const
+{
+    const qsizetype count = recordCount();
+    std::vector<const detail::ColumnStore*> stores;
+    for (const int field : fields) {
+        checkField(field);
+        const detail::ColumnStore& store = result_->columns[static_cast<std::size_t>(field)];
+        if (store.kind() != FieldType::Text)
+            throw Error::invalidArgument();
+        stores.push_back(&store);
+    }
+    FoldedMatcher matcher(text);
+    if (matcher.empty() || after < -1 || after >= count)
+        throw Error::invalidArgument();
+    const auto hasText = [&](qsizetype row) {
+        const std::size_t index = stored(row);
+        for (const detail::ColumnStore* store : stores) {
+            if (!store->isNull(index) && matcher.matches(store->text(index)))
+                return true;
+        }
+        return false;
+    };
+    for (qsizetype row = after + 1; row < count; ++row) {
+        if (hasText(row))
+            return row;
+    }
+    for (qsizetype row = 0; row <= after; ++row) {
+        if (hasText(row))
+            return row;
+    }
+    return -1;
 }
 
 } // namespace ado

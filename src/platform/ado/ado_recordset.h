@@ -4,11 +4,13 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QVariant>
 
 #include <memory>
+#include <vector>
 
 namespace ado {
 
@@ -82,6 +84,21 @@ public:
     QDate date(qsizetype row, int field) const;
     QDateTime dateTime(qsizetype row, int field) const;
 
+    // Puts the rows in the order of one field's values, numbers, dates and prices by value, text ignoring
+    // case as in searching; NULLs (and empty texts) last in either direction, equal values in their query
+    // order. The current record stays the same record, at its new position (a move). Open and close drop the
+    // order, requery keeps it. -1 as field restores the query's order. Rows, positions and values are then
+    // all in this order; the rows themselves stay where they are (an index of 4 bytes a row).
+    void sort(int field, bool descending);
+    int sortField() const noexcept { return sortField_; }
+    bool sortDescending() const noexcept { return sortDescending_; }
+
+    // The 0-based row of the first record after row `after` (-1: from the first) that has `text` in one of
+    // the Text fields, ignoring case, umlauts and ß as German spells them (see ado_text_search.h), going on
+    // from the first row after the last and ending with `after` itself; -1 when none has it. Fails on a
+    // field that is not Text, on an empty text and on a row out of range. Moves nothing.
+    qsizetype findText(QStringView text, const QList<int>& fields, qsizetype after) const;
+
 Q_SIGNALS:
     // After every change of the current record, including the first positioning after open and requery.
     void moveComplete(ado::EventReason reason);
@@ -95,12 +112,20 @@ private:
     void checkField(int field) const;
     void install(std::unique_ptr<detail::ResultSet> result);
     void moveTo(qsizetype index, EventReason reason);
+    void applyOrder();
+    std::size_t stored(qsizetype row) const noexcept
+    {
+        return order_.empty() ? static_cast<std::size_t>(row) : order_[static_cast<std::size_t>(row)];
+    }
 
     std::shared_ptr<Connection> connection_;
     QString source_;
     std::unique_ptr<detail::ResultSet> result_;
     qsizetype current_ = 0; // -1 is BOF, recordCount() is EOF
     TextTransfer transfer_;
+    std::vector<quint32> order_; // row -> stored row; empty: the query's order
+    int sortField_ = -1;
+    bool sortDescending_ = false;
 };
 
 } // namespace ado

@@ -4,6 +4,7 @@
 #include "platform/ado/ado_connection.h"
 #include "platform/ado/ado_error.h"
 #include "platform/ado/ado_recordset.h"
+#include "platform/ado/ado_text_search.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -336,6 +338,31 @@ TEST_F(RecordsetTest, RequeryRunsTheSameQueryAgain)
     EXPECT_EQ(moves.back(), (Move{ado::adRsnRequery, 1}));
 }
 
+// Only open, requery and close replace the rows; going away is not announced as a replacement.
+TEST_F(RecordsetTest, DestroyingAnOpenRecordsetSignalsNothing)
+{
+    writeArticles(2);
+    QObject listener;
+    int aboutToBeReplaced = 0;
+    int replaced = 0;
+    auto rs = std::make_unique<ado::Recordset>();
+    QObject::connect(rs.get(), &ado::Recordset::rowsAboutToBeReplaced, &listener,
+                     [&] { ++aboutToBeReplaced; });
+    QObject::connect(rs.get(), &ado::Recordset::rowsReplaced, &listener, [&] { ++replaced; });
+    openArticles(*rs);
+    rs->close();
+    EXPECT_EQ(aboutToBeReplaced, 2);
+    EXPECT_EQ(replaced, 2);
+
+    rs->open(ado::test::articleQuery(), connect());
+    ASSERT_EQ(replaced, 3);
+    const auto movesBefore = moves.size();
+    rs.reset();
+    EXPECT_EQ(aboutToBeReplaced, 3);
+    EXPECT_EQ(replaced, 3);
+    EXPECT_EQ(moves.size(), movesBefore);
+}
+
 TEST_F(RecordsetTest, FailedRequeryKeepsTheRowsRead)
 {
     writeArticles(3);
@@ -356,6 +383,129 @@ TEST_F(RecordsetTest, FailedRequeryKeepsTheRowsRead)
     EXPECT_EQ(rs.recordCount(), 3);
     rs.close();
     EXPECT_EQ(expectError([&] { rs.requery(); }).number(), ado::adErrObjectClosed);
+}
+
+TEST(SearchFolding, FoldsCaseUmlautsAndSharpSAsGermanSpellsThem)
+{
+    const auto folded = [](const char* utf8) {
+        std::string out;
+        ado::appendSearchFolded(utf8, out);
+        return out;
+    };
+    EXPECT_EQ(folded("Straße"), "strasse");
+    EXPECT_EQ(folded("GROẞ"), "gross");
+    EXPECT_EQ(folded("MÜLLER Öl Äpfel"), "mueller oel aepfel");
+    EXPECT_EQ(folded("Mu\xCC\x88ller"), "mueller"); // u with a combining diaeresis
+    EXPECT_EQ(folded("\xCC\x88x"), "\xCC\x88x");    // a diaeresis on nothing stays
+    EXPECT_EQ(folded("CAFÉ Ωμέγα"), "café ωμέγα");
+    EXPECT_EQ(folded("a\xFF\xC3z"), "a\xFF\xC3z"); // not UTF-8: passed on, never dropped
+    EXPECT_EQ(ado::searchFolded(u"STRASSE"), folded("Straße"));
+
+    ado::FoldedMatcher matcher(u"müller");
+    EXPECT_TRUE(matcher.matches("Kaffee MUELLER"));
+    EXPECT_TRUE(matcher.matches("Müllerei"));
+    EXPECT_FALSE(matcher.matches("Muller"));
+    EXPECT_TRUE(ado::FoldedMatcher(u"").empty());
+}
+
+TEST_F(RecordsetTest, FindTextSearchesTheGivenFieldsFromTheNextRowRoundTheEnd)
+{
+    std::vector<Article> articles;
+    for (const auto& [number, name, longName] :
+         {std::tuple{u"9000000001"_s, u"Straßenbesen"_s, u"Besen für draußen"_s},
+          std::tuple{u"9000000002"_s, u"Kaffee"_s, u"Röstkaffee von Müller"_s},
+          std::tuple{u"9000000003"_s, u"Tee"_s, u"ÄPFEL-TEE"_s}}) {
+        Article a = ado::test::validArticle(number);
+        a.name = name;
+        a.name2 = QVariant(); // NULL: searched as nothing
+        a.longName = longName;
+        articles.push_back(a);
+    }
+    ado::test::writeArticles(db, articles);
+    ado::Recordset rs;
+    openArticles(rs);
+    rs.setAbsolutePosition(2);
+    const auto movesBefore = moves.size();
+    const int number = rs.fieldIndex(u"num_artikel");
+    const int name = rs.fieldIndex(u"nam_artikel");
+    const int name2 = rs.fieldIndex(u"nam_artikel_2");
+    const int longName = rs.fieldIndex(u"nam_artikel_lang");
+    const QList<int> fields{number, name, name2, longName};
+
+    EXPECT_EQ(rs.findText(u"0003", fields, 1), 2);
+    EXPECT_EQ(rs.findText(u"strasse", fields, 1), 0); // round the end
+    EXPECT_EQ(rs.findText(u"MUELLER", fields, 1), 1); // the row itself comes last
+    EXPECT_EQ(rs.findText(u"e", fields, 1), 2);
+    EXPECT_EQ(rs.findText(u"e", fields, 2), 0);
+    EXPECT_EQ(rs.findText(u"äpfel", fields, -1), 2);
+    EXPECT_EQ(rs.findText(u"Zitrone", fields, 0), -1);
+    EXPECT_EQ(rs.findText(u"draussen", {number, name}, -1), -1); // only the fields asked for
+    EXPECT_EQ(rs.findText(u"draussen", {longName}, 2), 0);
+    EXPECT_EQ(rs.absolutePosition(), 2);
+    EXPECT_EQ(moves.size(), movesBefore) << "searching moves nothing";
+
+    EXPECT_EQ(expectError([&] { rs.findText(u"", fields, 0); }).number(), ado::adErrInvalidArgument);
+    EXPECT_EQ(expectError([&] { rs.findText(u"e", fields, 3); }).number(), ado::adErrInvalidArgument);
+    EXPECT_EQ(expectError([&] { rs.findText(u"e", fields, -2); }).number(), ado::adErrInvalidArgument);
+    EXPECT_EQ(expectError([&] { rs.findText(u"100", {rs.fieldIndex(u"anz_punkte")}, 0); }).number(),
+              ado::adErrInvalidArgument);
+    EXPECT_EQ(expectError([&] { rs.findText(u"e", {99}, 0); }).number(), ado::adErrItemNotFound);
+    rs.close();
+    EXPECT_EQ(expectError([&] { rs.findText(u"e", fields, -1); }).number(), ado::adErrObjectClosed);
+}
+
+TEST_F(RecordsetTest, SortOrdersByValueWithEmptiesLastAndKeepsTheRecord)
+{
+    std::vector<Article> articles;
+    const std::vector<std::tuple<const char16_t*, QVariant, QVariant, double>> rows{
+        {u"9000000001", u"banane"_s, 20, 10.5},
+        {u"9000000002", u"Äpfel"_s, 3, 2.25},
+        {u"9000000003", QVariant(), QVariant(), 100.0},
+        {u"9000000004", u"Zwiebel"_s, 100, 9.99},
+        {u"9000000005", u""_s, 3, 0.5}};
+    for (const auto& [number, name, points, price] : rows) {
+        Article a = ado::test::validArticle(QString::fromUtf16(number), price);
+        a.name = name;
+        a.points = points;
+        articles.push_back(a);
+    }
+    ado::test::writeArticles(db, articles);
+    ado::Recordset rs;
+    openArticles(rs);
+    const int number = rs.fieldIndex(u"num_artikel");
+    const auto numbers = [&] {
+        QString listed;
+        for (qsizetype row = 0; row < rs.recordCount(); ++row)
+            listed += rs.text(row, number).right(1);
+        return s(listed);
+    };
+    rs.setAbsolutePosition(4); // 9000000004
+    const auto movesBefore = moves.size();
+
+    rs.sort(rs.fieldIndex(u"anz_punkte"), false);
+    EXPECT_EQ(numbers(), "25143"); // 3, 3 (query order), 20, 100, NULL
+    EXPECT_EQ(rs.absolutePosition(), 4);
+    EXPECT_EQ(s(rs.value(number).toString()), "9000000004");
+    EXPECT_EQ(moves.size(), movesBefore + 1);
+    rs.sort(rs.fieldIndex(u"anz_punkte"), true);
+    EXPECT_EQ(numbers(), "41253"); // NULL still last
+    rs.sort(rs.fieldIndex(u"nam_artikel"), false);
+    EXPECT_EQ(numbers(), "21435"); // Äpfel as aepfel, any case; NULL and empty last
+    EXPECT_EQ(rs.sortField(), rs.fieldIndex(u"nam_artikel"));
+    rs.sort(rs.fieldIndex(u"statt_preis"), true);
+    EXPECT_EQ(numbers(), "31425");
+    EXPECT_EQ(s(rs.value(number).toString()), "9000000004");
+    EXPECT_EQ(rs.absolutePosition(), 3);
+    EXPECT_EQ(rs.findText(u"9000", {number}, 0), 1); // positions in the shown order
+
+    ado::test::execSql(db, u"DELETE FROM kk_artikel WHERE num_artikel = '9000000001'"_s);
+    rs.requery();
+    EXPECT_EQ(numbers(), "3425");
+    EXPECT_TRUE(rs.sortDescending());
+    rs.sort(-1, false);
+    EXPECT_EQ(numbers(), "2345");
+    EXPECT_EQ(expectError([&] { rs.sort(42, false); }).number(), ado::adErrItemNotFound);
+    EXPECT_EQ(numbers(), "2345");
 }
 
 } // namespace
