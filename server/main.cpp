@@ -64,6 +64,10 @@ int main(int argc, char** argv)
         std::fputs(qPrintable(veldor::help()), stdout);
         return 0;
     }
+    if (options.version) {
+        std::fputs("veldor-server " PLENVARO_VERSION "\n", stdout);
+        return 0;
+    }
     const veldor::Limits& limits = options.limits;
 
     veldor::Log log;

@@ -155,6 +155,9 @@ const std::vector<Option>& table()
                 &Limits::maxRequestTime, 1, 3600 * 1000, [](qint64 n) { return milliseconds(n); }),
         numeric("--slice-ms", "MS", "how long a request runs before waiting requests get a turn",
                 &Limits::slice, 1, 1000, [](qint64 n) { return milliseconds(n); }),
+        numeric("--heavy-share", "PERCENT",
+                "the time requests longer than a slice get while other clients are being served",
+                &Limits::heavyShare, 1, 100, [](qint64 n) { return static_cast<int>(n); }),
         numeric(
             "--max-globals", "BYTES", "memory of all globals together, the data file's included",
             &Limits::maxGlobals, 4096, qint64(1) << 40, [](qint64 n) { return static_cast<std::size_t>(n); },
@@ -184,6 +187,10 @@ bool parseOptions(const QStringList& args, Options& options, QString& error)
         const QString& name = args.at(i);
         if (name == u"--help"_s || name == u"-h"_s) {
             options.help = true;
+            return true;
+        }
+        if (name == u"--version"_s) {
+            options.version = true;
             return true;
         }
         const auto& options_ = table();
@@ -222,7 +229,7 @@ bool parseOptions(const QStringList& args, Options& options, QString& error)
 QString usage()
 {
     return u"usage: veldor-server --data FILE [--bind ADDR] [--port N] [--licences N] [--log FILE] "
-           "[limits]; --help lists every option"_s;
+           "[limits]; --help lists every option, --version says which server this is"_s;
 }
 
 QString help()

@@ -39,6 +39,7 @@ struct Options
     QString logFile; // empty: standard error
     Limits limits;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line (without the program name). Returns false with a message on bad input.

@@ -12,10 +12,14 @@ PLENVARO_PACKAGES=(
     fonts-liberation2 qt6-translations-l10n
 )
 # Only the tests need these: the registry layer is also built for Windows and run under Wine; the
-# system tests drive the program under Xvfb with xdotool and read window properties with x11-utils.
-PLENVARO_TEST_PACKAGES=(wine64 g++-mingw-w64-x86-64 xdotool x11-utils)
+# system tests drive the program under Xvfb with xdotool and read window properties with x11-utils; the
+# package tests check the install tree and the .deb with the Debian and freedesktop validators.
+PLENVARO_TEST_PACKAGES=(wine64 g++-mingw-w64-x86-64 xdotool x11-utils
+    desktop-file-utils appstream lintian dpkg-dev systemd man-db)
 # Only scripts/demo needs these: it clicks the program under Xvfb and takes a screenshot of it.
 PLENVARO_DEMO_PACKAGES=(xdotool imagemagick)
+# Only scripts/fuzz needs these: libFuzzer comes with clang's runtime libraries.
+PLENVARO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -314,6 +314,11 @@ QIcon programIcon()
     return squareIcon(IconGrid, drawProgramIcon, {16, 24, 32, 48});
 }
 
+QPixmap programIconPixmap(int size)
+{
+    return render({size, size}, {IconGrid, IconGrid}, drawProgramIcon);
+}
+
 QPixmap makerLogo(QSize size)
 {
     return render(size, LogoGrid, drawMakerLogo);

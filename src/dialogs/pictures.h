@@ -10,6 +10,8 @@ namespace pictures {
 
 // A shelf of stock with the bonus star, for window icons and the about box (16 to 48 pixels).
 QIcon programIcon();
+// The same drawn for any square size, for the desktop's icon theme (which wants up to 256 pixels).
+QPixmap programIconPixmap(int size);
 
 // The maker's logo and the product picture of the about box, drawn for a box of the given pixel size.
 QPixmap makerLogo(QSize size);

@@ -422,9 +422,14 @@ TEST(OptionsTest, LimitsAreOptionsWithHelp)
     EXPECT_EQ(help.exitCode, 0);
     for (const char* option :
          {"--max-connections", "--max-hello-bytes", "--hello-timeout", "--idle-timeout", "--keepalive",
-          "--max-request-work", "--max-request-ms", "--slice-ms", "--max-globals", "--max-locals",
-          "--max-log-line", "--max-error-text", "--max-data-bytes", "--accept-pause-ms"})
+          "--max-request-work", "--max-request-ms", "--slice-ms", "--heavy-share", "--max-globals",
+          "--max-locals", "--max-log-line", "--max-error-text", "--max-data-bytes", "--accept-pause-ms"})
         EXPECT_TRUE(help.standardOutput.contains(QLatin1String(option))) << option;
+
+    // --version answers alone, without a data file.
+    const testsupport::Finished version = testsupport::runServer({u"--version"_s});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.standardOutput, u"veldor-server " PLENVARO_VERSION "\n"_s);
 
     const testsupport::Finished badSize =
         testsupport::runServer({u"--data"_s, u"x.json"_s, u"--max-globals"_s, u"12X"_s});
