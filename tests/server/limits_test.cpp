@@ -1,5 +1,4 @@
 // The server under abuse, as a client sees it: a real process with limits set by its options.
-#include "configured_server.h"
 #include "platform/objfactory/factory.h"
 #include "platform/wire/wire.h"
 #include "raw_client.h"
@@ -20,7 +19,7 @@
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
-using testsupport::ConfiguredServer;
+
 using testsupport::errorNumber;
 using testsupport::errorText;
 using testsupport::RawClient;
@@ -73,7 +72,7 @@ bool everyLineIsOneEntry(const QStringList& lines, qsizetype maxBytes)
 
 TEST(FairnessTest, OtherClientsAreAnsweredWhileALongLineRuns)
 {
-    ConfiguredServer server;
+    ServerProcess server;
     ASSERT_TRUE(server.start(ServerProcess::standardData(), {u"--max-request-ms"_s, u"600000"_s,
                                                              u"--max-request-work"_s, u"1000000000000"_s}))
         << qPrintable(server.error());
@@ -102,7 +101,7 @@ TEST(FairnessTest, OtherClientsAreAnsweredWhileALongLineRuns)
 
 TEST(FairnessTest, ALineOverItsBudgetFailsWithAnMError)
 {
-    ConfiguredServer byWork;
+    ServerProcess byWork;
     ASSERT_TRUE(byWork.start(ServerProcess::standardData(), {u"--max-request-work"_s, u"5000000"_s}));
     RawClient client(byWork.port());
     const int h = client.commandObject();
@@ -112,7 +111,7 @@ TEST(FairnessTest, ALineOverItsBudgetFailsWithAnMError)
         << qPrintable(errorText(refused));
     EXPECT_EQ(client.xecute(h, u"S P0=6*7"_s)[u"value"_s].toString(), u"42"_s) << "the session goes on";
 
-    ConfiguredServer byTime;
+    ServerProcess byTime;
     ASSERT_TRUE(byTime.start(ServerProcess::standardData(), {u"--max-request-ms"_s, u"1"_s}));
     RawClient timed(byTime.port());
     const QJsonObject late = timed.xecute(timed.commandObject(), worstPieceLine());
@@ -123,7 +122,7 @@ TEST(FairnessTest, ALineOverItsBudgetFailsWithAnMError)
 
 TEST(BoundedOutputTest, ErrorsAboutHugeReferencesStaySmall)
 {
-    ConfiguredServer server;
+    ServerProcess server;
     ASSERT_TRUE(server.start(ServerProcess::standardData()));
     RawClient client(server.port());
     const int h = client.commandObject();
@@ -149,7 +148,7 @@ TEST(BoundedOutputTest, ErrorsAboutHugeReferencesStaySmall)
 TEST(BoundedOutputTest, AReplyTooLargeForAFrameBecomesAnError)
 {
     const QByteArray big(wire::MaxFrameBytes + 1000, 'x');
-    ConfiguredServer server;
+    ServerProcess server;
     ASSERT_TRUE(server.start(R"({"objects": {"VD.Big": {"1": {"TEXT": ")" + big + R"(", "SMALL": "s"}}}})"));
     RawClient client(server.port());
     ASSERT_TRUE(client.hello()[u"ok"_s].toBool());
@@ -166,7 +165,7 @@ TEST(BoundedOutputTest, AReplyTooLargeForAFrameBecomesAnError)
 
 TEST(MemoryLimitTest, GlobalsStopGrowingAtTheirLimit)
 {
-    ConfiguredServer server;
+    ServerProcess server;
     ASSERT_TRUE(server.start(ServerProcess::standardData(), {u"--max-globals"_s, u"256K"_s}));
     RawClient writer(server.port());
     RawClient other(server.port());
@@ -196,7 +195,7 @@ TEST(MemoryLimitTest, GlobalsStopGrowingAtTheirLimit)
 
 TEST(MemoryLimitTest, EachSessionsLocalsHaveTheirLimit)
 {
-    ConfiguredServer server;
+    ServerProcess server;
     ASSERT_TRUE(server.start(ServerProcess::standardData(), {u"--max-locals"_s, u"64K"_s}));
     RawClient client(server.port());
     const int h = client.commandObject();
@@ -208,7 +207,7 @@ TEST(MemoryLimitTest, EachSessionsLocalsHaveTheirLimit)
 
 TEST(ConnectionLimitTest, ConnectionsBeyondTheCapAreRefusedAndLoggedOnce)
 {
-    ConfiguredServer server;
+    ServerProcess server;
     ASSERT_TRUE(server.start(ServerProcess::standardData(),
                              {u"--licences"_s, u"1"_s, u"--max-connections"_s, u"3"_s}));
     std::vector<std::unique_ptr<RawClient>> silent;
@@ -239,7 +238,7 @@ TEST(ConnectionLimitTest, ConnectionsBeyondTheCapAreRefusedAndLoggedOnce)
 
 TEST(ConnectionLimitTest, TooMuchBeforeHelloIsRefused)
 {
-    ConfiguredServer server;
+    ServerProcess server;
     ASSERT_TRUE(server.start(ServerProcess::standardData(), {u"--max-hello-bytes"_s, u"256"_s}));
     QByteArray announced(4, 0);
     qToBigEndian<quint32>(100000, announced.data());
@@ -261,7 +260,7 @@ TEST(ConnectionLimitTest, TooMuchBeforeHelloIsRefused)
 
 TEST(ConnectionLimitTest, ASilentSessionGivesItsLicenceBack)
 {
-    ConfiguredServer server;
+    ServerProcess server;
     ASSERT_TRUE(
         server.start(ServerProcess::standardData(), {u"--licences"_s, u"1"_s, u"--idle-timeout"_s, u"1"_s}));
     RawClient silent(server.port());
@@ -278,7 +277,7 @@ TEST(ConnectionLimitTest, ASilentSessionGivesItsLicenceBack)
 
 TEST(ConnectionLimitTest, OutOfDescriptorsAcceptingPausesWithoutSpinning)
 {
-    ConfiguredServer server;
+    ServerProcess server;
     server.setChildSetup([] {
         const rlimit few = {24, 24};
         ::setrlimit(RLIMIT_NOFILE, &few);
@@ -341,7 +340,7 @@ QString serverSideTimer(quint16 serverPort, quint16 clientPort)
 TEST(ConnectionLimitTest, ConnectionsAreKeptAliveUnlessTurnedOff)
 {
     for (const bool on : {true, false}) {
-        ConfiguredServer server;
+        ServerProcess server;
         ASSERT_TRUE(server.start(ServerProcess::standardData(), {u"--keepalive"_s, on ? u"45"_s : u"0"_s}));
         RawClient client(server.port());
         ASSERT_TRUE(client.hello()[u"ok"_s].toBool());
@@ -351,7 +350,7 @@ TEST(ConnectionLimitTest, ConnectionsAreKeptAliveUnlessTurnedOff)
 
 TEST(LogTest, ClientTextCannotForgeOrBreakLogLines)
 {
-    ConfiguredServer server;
+    ServerProcess server;
     ASSERT_TRUE(server.start(ServerProcess::standardData()));
     const QString forged =
         u"X\r\n2030-01-01T00:00:00.000 session 99 opened from 10.6.6.6\x1b[2J\u2028\u202e\\x0a"_s;
@@ -444,7 +443,7 @@ TEST(OptionsTest, LimitsAreOptionsWithHelp)
 
 TEST(FiberTest, DeeplyNestedLinesRunOnTheServer)
 {
-    ConfiguredServer server;
+    ServerProcess server;
     ASSERT_TRUE(server.start(ServerProcess::standardData()));
     RawClient client(server.port());
     const int h = client.commandObject();

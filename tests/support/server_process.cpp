@@ -32,6 +32,12 @@ bool ServerProcess::start(const QByteArray& data, int licences)
     return launch(0);
 }
 
+bool ServerProcess::start(const QByteArray& data, const QStringList& options)
+{
+    m_options = options;
+    return start(data);
+}
+
 bool ServerProcess::restart()
 {
     return launch(m_port);
@@ -41,9 +47,12 @@ bool ServerProcess::launch(quint16 port)
 {
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (m_childSetup)
+        m_process->setChildProcessModifier(m_childSetup);
     m_process->start(QString::fromUtf8(VELDOR_SERVER_PATH),
-                     {u"--data"_s, dataPath(), u"--port"_s, QString::number(port), u"--licences"_s,
-                      QString::number(m_licences), u"--log"_s, m_dir.filePath(u"server.log"_s)});
+                     QStringList{u"--data"_s, dataPath(), u"--port"_s, QString::number(port), u"--licences"_s,
+                                 QString::number(m_licences), u"--log"_s, m_dir.filePath(u"server.log"_s)} +
+                         m_options);
     if (!m_process->waitForStarted(5000)) {
         m_error = u"veldor-server did not start: "_s + m_process->errorString();
         return false;
@@ -140,6 +149,28 @@ QByteArray ServerProcess::standardData()
   },
   "globals": {"^TOVI(1,3,1,1{today},123456)": "7'3'x", "^TOVI(1,3,1,1{today},654321)": "0'1"}
 })json";
+}
+
+QStringList ServerProcess::logLines() const
+{
+    return log().split(u'\n', Qt::SkipEmptyParts);
+}
+
+Finished runServer(const QStringList& args)
+{
+    QProcess process;
+    process.start(QString::fromUtf8(VELDOR_SERVER_PATH), args);
+    Finished finished;
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        finished.standardError = u"did not end"_s;
+        return finished;
+    }
+    finished.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    finished.standardError = QString::fromUtf8(process.readAllStandardError());
+    finished.standardOutput = QString::fromUtf8(process.readAllStandardOutput());
+    return finished;
 }
 
 } // namespace testsupport
