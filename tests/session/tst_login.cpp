@@ -223,13 +223,8 @@ private Q_SLOTS:
     void serverStartedDuringTheSettingsDialog()
     {
         fixture.storeLogin(u"K17"_s, u"geheim"_s);
-        fixture.server->stop();
         ModalDriver driver;
-        driver.on(u"FMServer"_s, [&](QWidget& server, int) {
-            QVERIFY(fixture.server->restart());
-            click(server, u"BUZurück"_s);
-        });
-        queueAnswer(Button::Ok);
+        serverComesBackDuringTheSettingsDialog(driver);
         QVERIFY(session::CheckLogin());
         QCOMPARE(driver.showings(u"FMServer"_s), 1);
         QCOMPARE(forms::MessageBoxes::log().size(), 1);
@@ -259,13 +254,8 @@ private Q_SLOTS:
     void theProgramLogFollowsTheSession()
     {
         fixture.storeLogin(u"K17"_s, u"geheim"_s);
-        fixture.server->stop();
         ModalDriver driver;
-        driver.on(u"FMServer"_s, [&](QWidget& server, int) {
-            QVERIFY(fixture.server->restart());
-            click(server, u"BUZurück"_s);
-        });
-        queueAnswer(Button::Ok);
+        serverComesBackDuringTheSettingsDialog(driver);
         session::FMServer().Lock().setInterval(300);
         QVERIFY(session::CheckLogin());
         QTRY_VERIFY(!session::FMServer().Lock().isActive()); // the idle disconnect
@@ -584,6 +574,18 @@ private Q_SLOTS:
     }
 
 private:
+    // The server is down at the first attempt and started again while the settings dialog between the
+    // attempts is open; its countdown message is answered.
+    void serverComesBackDuringTheSettingsDialog(ModalDriver& driver)
+    {
+        fixture.server->stop();
+        driver.on(u"FMServer"_s, [this](QWidget& server, int) {
+            QVERIFY(fixture.server->restart());
+            click(server, u"BUZurück"_s);
+        });
+        queueAnswer(Button::Ok);
+    }
+
     testsupport::SessionFixture fixture;
 };
 

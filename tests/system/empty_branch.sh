@@ -14,11 +14,7 @@ case_saved_and_restarted() {
     # The server dialog: allow changes, the test server's port into the second box, the fourth box
     # (branch) emptied, save, back.
     st_open_server_dialog
-    st_keys_to "$ST_SERVER_DIALOG" "server dialog" Tab space # "Ändern"
-    st_keys_to "$ST_CONNECT_BOX" "question \"Änderungen erlauben?\"" Return
-    st_wait_gone "$ST_CONNECT_BOX" "question \"Änderungen erlauben?\""
-    st_keys_to "$ST_SERVER_DIALOG" "server dialog" Tab Tab
-    st_type "$ST_PORT"
+    st_allow_changes_and_type_port
     st_keys Tab Tab BackSpace
     st_keys shift+Tab shift+Tab shift+Tab shift+Tab space # "Ändern"
     st_keys_to "$ST_CONNECT_BOX" "question \"Änderungen sichern?\"" Return

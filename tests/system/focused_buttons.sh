@@ -79,11 +79,7 @@ case_server_tab_order() {
     st_start_server
     st_start_app # nothing stored: the dialog shows the defaults
     st_open_server_dialog
-    st_keys_to "$ST_SERVER_DIALOG" "server dialog" Tab space # "Ändern"
-    st_keys_to "$ST_CONNECT_BOX" "question \"Änderungen erlauben?\"" Return
-    st_wait_gone "$ST_CONNECT_BOX" "question \"Änderungen erlauben?\""
-    st_keys_to "$ST_SERVER_DIALOG" "server dialog" Tab Tab
-    st_type "$ST_PORT"
+    st_allow_changes_and_type_port
     st_keys Tab Tab
     st_type 7
     st_keys shift+Tab shift+Tab shift+Tab shift+Tab space # back to "Ändern"

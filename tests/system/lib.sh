@@ -470,6 +470,16 @@ st_usage() {
 }
 
 # One case a run: BUILD_DIR CASE [ARG...].
+# In the open server dialog: "Ändern", allow changes, and the port of the test's server typed into the
+# second box. The focus is left in that box.
+st_allow_changes_and_type_port() {
+    st_keys_to "$ST_SERVER_DIALOG" "server dialog" Tab space # "Ändern"
+    st_keys_to "$ST_CONNECT_BOX" "question \"Änderungen erlauben?\"" Return
+    st_wait_gone "$ST_CONNECT_BOX" "question \"Änderungen erlauben?\""
+    st_keys_to "$ST_SERVER_DIALOG" "server dialog" Tab Tab
+    st_type "$ST_PORT"
+}
+
 st_main() {
     [ "$#" -ge 2 ] || st_usage
     local build=$1
