@@ -13,6 +13,19 @@ target_compile_definitions(plenvaro_common INTERFACE
     PLENVARO_VERSION="${PROJECT_VERSION}"
     PLENVARO_DEFAULT_SERVER="${PLENVARO_DEFAULT_SERVER}")
 
+# AddressSanitizer and UndefinedBehaviorSanitizer on everything the project builds; scripts/test runs
+# the tests once more this way. Undefined behaviour aborts instead of printing and going on, so it
+# fails the test that ran into it.
+option(PLENVARO_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(PLENVARO_SANITIZE)
+    if(MSVC)
+        message(FATAL_ERROR "PLENVARO_SANITIZE needs gcc or clang")
+    endif()
+    target_compile_options(plenvaro_common INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=undefined
+                                                     -fno-omit-frame-pointer)
+    target_link_options(plenvaro_common INTERFACE -fsanitize=address,undefined)
+endif()
+
 # Tests: one executable per component. GUI tests run on the offscreen platform, so no display is needed.
 function(plenvaro_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
