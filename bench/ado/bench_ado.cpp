@@ -1,11 +1,13 @@
 // Fetch + bind figures for the article list against the SQLite ODBC driver (StepAPI=1), compared with the
 // floor (a bare ODBC block-fetch loop into plain strings) and with unixODBC's isql, plus the time to paint
-// one screen of the grid deep inside a million rows.
+// one screen of the grid deep inside a million rows, and searching and sorting that list.
 //
 // Every case runs in a process of its own (this program started again with --case), so that each peak
 // resident set size (ru_maxrss from wait4) belongs to that case alone.
 //
-//   bench_ado [--rows 10000,100000,1000000] [--reps 3] [--dir /tmp/plenvaro_bench_ado]
+//   bench_ado [--rows 10000,100000,1000000] [--reps 3] [--dir /tmp/plenvaro_bench_ado] [--list-only]
+//
+// --list-only: only the search and sort cases, on the largest list.
 
 #include "platform/ado/ado_connection.h"
 #include "platform/ado/ado_data_grid.h"
@@ -36,6 +38,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -304,36 +307,120 @@ int caseFloor(bool withData)
     return cells.size() == static_cast<std::size_t>(rows) * 8 ? 0 : 1;
 }
 
-// Painting one screen (800x600) of the grid scrolled deep into the list.
+// The list as the program opens it, and how long that took.
+struct LoadedList
+{
+    std::shared_ptr<ado::Connection> connection = std::make_shared<ado::Connection>();
+    ado::Recordset rs;
+    double loadMs = 0;
+
+    LoadedList()
+    {
+        connection->open(QString::fromLatin1(kConnection));
+        const auto loading = std::chrono::steady_clock::now();
+        rs.open(QString::fromStdString(articleQuery()), connection);
+        loadMs = msSince(loading);
+        if (rs.recordCount() == 0)
+            throw std::runtime_error("the query lists no articles");
+    }
+};
+
 // The find dialog's search over the loaded list: from the first record to the one match in the last
-// (its number), and a text no article has (every row of the four fields folded once), beside the load.
+// (its number), and a text no article has, in the query's order and again with the list sorted by name.
 int caseSearch()
 {
-    auto connection = std::make_shared<ado::Connection>();
-    connection->open(QString::fromLatin1(kConnection));
-    ado::Recordset rs;
-    const auto loading = std::chrono::steady_clock::now();
-    rs.open(QString::fromStdString(articleQuery()), connection);
-    const double loadMs = msSince(loading);
+    LoadedList list;
+    ado::Recordset& rs = list.rs;
     const qsizetype count = rs.recordCount();
-    if (count == 0)
-        return 1;
     const QList<int> fields{rs.fieldIndex(u"num_artikel"), rs.fieldIndex(u"nam_artikel"),
                             rs.fieldIndex(u"nam_artikel_2"), rs.fieldIndex(u"nam_artikel_lang")};
+    // Wall and CPU time of one search from after `after`; the CPU time is what the search costs, whatever
+    // else the machine is doing.
+    std::string figures;
+    const auto timed = [&](const char* name, const QString& text, qsizetype after) {
+        const auto searching = std::chrono::steady_clock::now();
+        const double cpuStart = cpuMs();
+        const qsizetype found = rs.findText(text, fields, after);
+        char line[128];
+        std::snprintf(line, sizeof line, " %s_ms=%.1f (cpu %.1f)", name, msSince(searching),
+                      cpuMs() - cpuStart);
+        figures += line;
+        return found;
+    };
     const QString last = rs.text(count - 1, fields.at(0));
-    const auto searching = std::chrono::steady_clock::now();
-    const qsizetype found = rs.findText(last, fields, 0);
-    const double lastMs = msSince(searching);
-    const auto scanning = std::chrono::steady_clock::now();
-    const qsizetype none = rs.findText(u"Zitronenlimonade süß", fields, 0);
-    const double noneMs = msSince(scanning);
-    if (found != count - 1 || none != -1)
+    const QString nothing = u"Zitronenlimonade süß"_s;
+    if (timed("search_last", last, 0) != count - 1 || timed("search_none", nothing, 0) != -1)
         return 1;
-    std::printf("rows=%lld load_ms=%.1f search_last_ms=%.1f search_none_ms=%.1f\n",
-                static_cast<long long>(count), loadMs, lastMs, noneMs);
+    rs.sort(fields.at(1), false);
+    // The same article, wherever the name put it, searched from the record after it round the end.
+    const qsizetype position = rs.findText(last, fields, 0);
+    if (position < 0 || timed("sorted_by_name_search_all", last, position) != position ||
+        timed("sorted_by_name_search_none", nothing, 0) != -1)
+        return 1;
+    std::printf("rows=%lld load_ms=%.1f%s\n", static_cast<long long>(count), list.loadMs, figures.c_str());
     return 0;
 }
 
+long long statusKb(const char* key)
+{
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f)
+        return -1;
+    char line[256];
+    long long kb = -1;
+    const std::size_t keyLength = std::strlen(key);
+    while (std::fgets(line, sizeof line, f)) {
+        if (std::strncmp(line, key, keyLength) == 0)
+            kb = std::atoll(line + keyLength);
+    }
+    std::fclose(f);
+    return kb;
+}
+
+// Starts a new peak of the resident set size (VmHWM) at the current size.
+bool resetPeak()
+{
+    FILE* f = std::fopen("/proc/self/clear_refs", "w");
+    if (!f)
+        return false;
+    const bool written = std::fputs("5", f) >= 0;
+    return std::fclose(f) == 0 && written;
+}
+
+// A heading click on the loaded list: sorting by name and by "gültig bis", each timed, with the peak resident
+// memory it added over what the list held before (per row).
+int caseSort()
+{
+    LoadedList list;
+    ado::Recordset& rs = list.rs;
+    const qsizetype count = rs.recordCount();
+    std::printf("rows=%lld load_ms=%.1f", static_cast<long long>(count), list.loadMs);
+    for (const char* field : {"nam_artikel", "gueltig_bis"}) {
+        const int index = rs.fieldIndex(QString::fromLatin1(field));
+        for (const bool descending : {false, true}) {
+            rs.sort(-1, false);
+            if (!resetPeak())
+                return 1;
+            const long long before = statusKb("VmRSS:");
+            const auto sorting = std::chrono::steady_clock::now();
+            const double cpuStart = cpuMs();
+            rs.sort(index, descending);
+            const double ms = msSince(sorting);
+            const double cpu = cpuMs() - cpuStart;
+            const long long peak = statusKb("VmHWM:");
+            const double bytesPerRow =
+                static_cast<double>(peak - before) * 1024.0 / static_cast<double>(count);
+            std::printf(" %s%s: sort_ms=%.1f cpu_ms=%.1f added_bytes_per_row=%.2f", field,
+                        descending ? "_desc" : "", ms, cpu, bytesPerRow);
+            if (rs.sortField() != index)
+                return 1;
+        }
+    }
+    std::printf("\n");
+    return 0;
+}
+
+// Painting one screen (800x600) of the grid scrolled deep into the list.
 int casePaint(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -497,10 +584,44 @@ double ratio(double a, double b)
     return b > 0 ? a / b : 0;
 }
 
-int driver(const std::string& self, const std::vector<long long>& sizes, int reps, const std::string& dir)
+// The database of n articles and a data source on it, made the one the cases use; returns its folder.
+std::string useDatabase(const std::string& dir, long long n)
+{
+    const std::string sub = dir + "/" + std::to_string(n);
+    mkdir(sub.c_str(), 0755);
+    const std::string db = sub + "/kundenkarte.db";
+    ensureDatabase(db, n);
+    writeText(sub + "/odbc.ini",
+              "[tovi_net]\nDriver=" PLENVARO_SQLITE_ODBC_DRIVER "\nDatabase=" + db + "\nStepAPI=1\n");
+    writeText(sub + "/odbcinst.ini", "");
+    writeText(sub + "/query.sql", canonicalQuery() + "\n");
+    setenv("ODBCINI", (sub + "/odbc.ini").c_str(), 1);
+    setenv("ODBCSYSINI", sub.c_str(), 1);
+    return sub;
+}
+
+// Search and sort on the largest list, each in a process of its own.
+void listCases(const std::string& self)
+{
+    const Outcome search = runCase({self, "--case", "search"}, {}, false);
+    std::printf("Search (find dialog, four text fields, German folding) beside the list's load, same process "
+                "(target < 100 ms):\n  %s",
+                search.output.c_str());
+    const Outcome sort = runCase({self, "--case", "sort"}, {}, false);
+    std::printf("Sort by a heading click beside the list's load (targets < 1000 ms, < 8 bytes a row):\n  %s",
+                sort.output.c_str());
+}
+
+int driver(const std::string& self, const std::vector<long long>& sizes, int reps, const std::string& dir,
+           bool listOnly)
 {
     mkdir(dir.c_str(), 0755);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (listOnly) {
+        useDatabase(dir, sizes.back());
+        listCases(self);
+        return 0;
+    }
     const std::string isql = "/usr/bin/isql";
     const bool haveIsql = access(isql.c_str(), X_OK) == 0;
     std::printf("SQLite ODBC driver %s (StepAPI=1), the program's query over N listed articles (+10%% "
@@ -513,16 +634,7 @@ int driver(const std::string& self, const std::vector<long long>& sizes, int rep
     std::printf("%9s %-4s %9s %10s %10s %10s %9s %8s\n", "N", "case", "rows", "wall_ms", "cpu_ms", "cpu_best",
                 "peak_MB", "net_MB");
     for (const long long n : sizes) {
-        const std::string sub = dir + "/" + std::to_string(n);
-        mkdir(sub.c_str(), 0755);
-        const std::string db = sub + "/kundenkarte.db";
-        ensureDatabase(db, n);
-        writeText(sub + "/odbc.ini",
-                  "[tovi_net]\nDriver=" PLENVARO_SQLITE_ODBC_DRIVER "\nDatabase=" + db + "\nStepAPI=1\n");
-        writeText(sub + "/odbcinst.ini", "");
-        writeText(sub + "/query.sql", canonicalQuery() + "\n");
-        setenv("ODBCINI", (sub + "/odbc.ini").c_str(), 1);
-        setenv("ODBCSYSINI", sub.c_str(), 1);
+        const std::string sub = useDatabase(dir, n);
         std::map<std::string, Summary> r;
         r["a0"].add(runCase({self, "--case", "recordset-baseline"}, {}, false), false);
         r["b0"].add(runCase({self, "--case", "floor-baseline"}, {}, false), false);
@@ -560,18 +672,13 @@ int driver(const std::string& self, const std::vector<long long>& sizes, int rep
         std::printf("\n");
         std::fflush(stdout);
     }
-    const std::string sub = dir + "/" + std::to_string(sizes.back());
-    setenv("ODBCINI", (sub + "/odbc.ini").c_str(), 1);
-    setenv("ODBCSYSINI", sub.c_str(), 1);
+    useDatabase(dir, sizes.back());
     Summary paint;
     paint.add(runCase({self, "--case", "paint"}, {}, false), false);
     std::printf("Paint: grab() of the 800x600 grid scrolled to row %lld of %lld and 20 screens after it "
                 "(target < 16 ms):\n  %s",
                 paint.rows > 500000 ? 500000LL : paint.rows / 2 + 1, paint.rows, paint.output.c_str());
-    const Outcome search = runCase({self, "--case", "search"}, {}, false);
-    std::printf(
-        "Search (find dialog, four text fields, German folding) beside the list's load, same process:\n  %s",
-        search.output.c_str());
+    listCases(self);
     return 0;
 }
 
@@ -583,6 +690,7 @@ int main(int argc, char** argv)
     int reps = 3;
     std::string dir = getenv("PLENVARO_BENCH_DIR") ? getenv("PLENVARO_BENCH_DIR") : "/tmp/plenvaro_bench_ado";
     std::string kase;
+    bool listOnly = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--case" && i + 1 < argc)
@@ -593,6 +701,8 @@ int main(int argc, char** argv)
             reps = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--dir" && i + 1 < argc)
             dir = argv[++i];
+        else if (arg == "--list-only")
+            listOnly = true;
     }
     try {
         if (kase == "recordset")
@@ -607,6 +717,8 @@ int main(int argc, char** argv)
             return casePaint(argc, argv);
         if (kase == "search")
             return caseSearch();
+        if (kase == "sort")
+            return caseSort();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
@@ -620,5 +732,5 @@ int main(int argc, char** argv)
     if (length <= 0)
         return 2;
     self[length] = 0;
-    return driver(self, sizes, reps, dir);
+    return driver(self, sizes, reps, dir, listOnly);
 }

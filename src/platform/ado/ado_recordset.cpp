@@ -4,11 +4,14 @@
 #include "platform/ado/ado_error.h"
 #include "platform/ado/ado_odbc.h"
 #include "platform/ado/ado_result_fetch.h"
+#include "platform/ado/ado_row_sort.h"
 #include "platform/ado/ado_text_search.h"
 
 #include <algorithm>
+#include <compare>
 #include <limits>
 #include <new>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -91,54 +94,65 @@ void Recordset::install(std::unique_ptr<detail::ResultSet> rows)
     Q_EMIT rowsReplaced();
 }
 
+namespace {
+
+// -1, 0, 1 as row a's value comes before, with or after row b's, ascending; rows with a value only.
+int compareValues(const detail::ColumnStore& store, std::size_t a, std::size_t b) noexcept
+{
+    const auto threeWay = [](auto x, auto y) { return (x > y) - (x < y); };
+    switch (store.kind()) {
+    case FieldType::Text:
+        // Text as the search compares it, so the order agrees with what a user reads as equal.
+        return compareSearchFolded(store.text(a), store.text(b));
+    case FieldType::Integer:
+    case FieldType::Decimal:
+    case FieldType::DateTime:
+        return threeWay(store.integer(a), store.integer(b));
+    case FieldType::Double: {
+        // A total order even with NaNs, which the sort needs to stay inside the index.
+        const std::weak_ordering byValue = std::weak_order(store.real(a), store.real(b));
+        return std::is_lt(byValue) ? -1 : std::is_gt(byValue) ? 1 : 0;
+    }
+    case FieldType::Date:
+        return threeWay(store.days(a), store.days(b));
+    }
+    return 0;
+}
+
+bool isEmpty(const detail::ColumnStore& store, std::size_t row) noexcept
+{
+    return store.isNull(row) || (store.kind() == FieldType::Text && store.text(row).empty());
+}
+
+} // namespace
+
 void Recordset::applyOrder()
 {
     order_.clear();
     if (sortField_ < 0)
         return;
     const detail::ColumnStore& store = result_->columns[static_cast<std::size_t>(sortField_)];
+    // The index is all the memory a sort takes. Rows without a value go last in the query's order, the
+    // others are sorted made stable by comparing the rows last.
     const std::size_t count = result_->rows;
+    std::size_t empties = 0;
+    for (std::size_t row = 0; row < count; ++row)
+        empties += isEmpty(store, row) ? 1 : 0;
     std::vector<quint32> order(count);
-    for (std::size_t i = 0; i < count; ++i)
-        order[i] = static_cast<quint32>(i);
+    std::size_t filled = 0;
+    std::size_t empty = count - empties;
+    for (std::size_t row = 0; row < count; ++row)
+        order[isEmpty(store, row) ? empty++ : filled++] = static_cast<quint32>(row);
     const bool descending = sortDescending_;
-    const auto empty = [&store](std::size_t row) {
-        return store.isNull(row) || (store.kind() == FieldType::Text && store.text(row).empty());
-    };
-    // Text as the search compares it, so the order agrees with what a user reads as equal.
-    std::string foldedA;
-    std::string foldedB;
-    // -1, 0, 1 as a before, equal to, after b, ascending.
-    const auto compare = [&](std::size_t a, std::size_t b) -> int {
-        switch (store.kind()) {
-        case FieldType::Text: {
-            foldedA.clear();
-            foldedB.clear();
-            appendSearchFolded(store.text(a), foldedA);
-            appendSearchFolded(store.text(b), foldedB);
-            const int folded = foldedA.compare(foldedB);
-            const int byText = folded != 0 ? folded : store.text(a).compare(store.text(b));
-            return (byText > 0) - (byText < 0);
-        }
-        case FieldType::Integer:
-        case FieldType::Decimal:
-        case FieldType::DateTime:
-            return (store.integer(a) > store.integer(b)) - (store.integer(a) < store.integer(b));
-        case FieldType::Double:
-            return (store.real(a) > store.real(b)) - (store.real(a) < store.real(b));
-        case FieldType::Date:
-            return (store.days(a) > store.days(b)) - (store.days(a) < store.days(b));
-        }
-        return 0;
-    };
-    std::stable_sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
-        const bool emptyA = empty(a);
-        const bool emptyB = empty(b);
-        if (emptyA || emptyB)
-            return !emptyA && emptyB;
-        const int c = compare(a, b);
-        return descending ? c > 0 : c < 0;
-    });
+    detail::sortRows(
+        order.data(), order.data() + filled,
+        [&store, descending](quint32 a, quint32 b) {
+            const int c = compareValues(store, a, b);
+            if (c != 0)
+                return descending ? c > 0 : c < 0;
+            return a < b;
+        },
+        [&store](quint32 row, bool far) { store.prefetch(row, far); });
     order_ = std::move(order);
 }
 
@@ -395,23 +409,62 @@ qsizetype Recordset::findText(QStringView text, const QList<int>& fields, qsizet
     FoldedMatcher matcher(text);
     if (matcher.empty() || after < -1 || after >= count)
         throw Error::invalidArgument();
-    const auto hasText = [&](qsizetype row) {
-        const std::size_t index = stored(row);
-        for (const detail::ColumnStore* store : stores) {
-            if (!store->isNull(index) && matcher.matches(store->text(index)))
-                return true;
-        }
-        return false;
-    };
-    for (qsizetype row = after + 1; row < count; ++row) {
-        if (hasText(row))
-            return row;
+    const auto from = static_cast<std::size_t>(after + 1);
+    const auto end = static_cast<std::size_t>(count);
+    if (order_.empty()) {
+        if (const std::size_t found = findInQueryOrder(matcher, stores, from, end); found != end)
+            return static_cast<qsizetype>(found);
+        if (const std::size_t found = findInQueryOrder(matcher, stores, 0, from); found != from)
+            return static_cast<qsizetype>(found);
+        return -1;
     }
-    for (qsizetype row = 0; row <= after; ++row) {
-        if (hasText(row))
-            return row;
+    // Rows in this order lie anywhere in memory, so the texts are searched in the order they lie in and the
+    // rows that have the text marked, to be read in this order.
+    const std::vector<quint64> marked = rowsWith(matcher, stores);
+    const auto isMarked = [&](std::size_t row) {
+        const std::size_t stored = order_[row];
+        return (marked[stored / 64] >> (stored % 64) & 1U) != 0;
+    };
+    for (std::size_t row = from; row < end; ++row) {
+        if (isMarked(row))
+            return static_cast<qsizetype>(row);
+    }
+    for (std::size_t row = 0; row < from; ++row) {
+        if (isMarked(row))
+            return static_cast<qsizetype>(row);
     }
     return -1;
+}
+
+std::size_t Recordset::findInQueryOrder(FoldedMatcher& matcher,
+                                        const std::vector<const detail::ColumnStore*>& stores,
+                                        std::size_t first, std::size_t last)
+{
+    // A block of rows at a time, so that a match early in one field is not passed over for a whole
+    // column's scan of the next.
+    constexpr std::size_t kBlock = 4096;
+    for (std::size_t block = first; block < last; block += kBlock) {
+        const std::size_t end = std::min(last, block + kBlock);
+        std::size_t found = end;
+        for (const detail::ColumnStore* store : stores)
+            found = std::min(found, matcher.firstMatch(store->texts(), store->textEnds(), block, found));
+        if (found < end)
+            return found;
+    }
+    return last;
+}
+
+std::vector<quint64> Recordset::rowsWith(FoldedMatcher& matcher,
+                                         const std::vector<const detail::ColumnStore*>& stores)
+{
+    const std::size_t count = stores.empty() ? 0 : stores.front()->size();
+    std::vector<quint64> marked((count + 63) / 64);
+    for (const detail::ColumnStore* store : stores) {
+        for (std::size_t row = matcher.firstMatch(store->texts(), store->textEnds(), 0, count); row < count;
+             row = matcher.firstMatch(store->texts(), store->textEnds(), row + 1, count))
+            marked[row / 64] |= quint64{1} << (row % 64);
+    }
+    return marked;
 }
 
 } // namespace ado

@@ -15,6 +15,7 @@
 namespace ado {
 
 class Connection;
+class FoldedMatcher;
 
 namespace detail {
 class ColumnStore;
@@ -113,6 +114,12 @@ private:
     void install(std::unique_ptr<detail::ResultSet> result);
     void moveTo(qsizetype index, EventReason reason);
     void applyOrder();
+    static std::size_t findInQueryOrder(FoldedMatcher& matcher,
+                                        const std::vector<const detail::ColumnStore*>& stores,
+                                        std::size_t first, std::size_t last);
+    // A bit per stored row: whether one of the stores' texts there matches.
+    static std::vector<quint64> rowsWith(FoldedMatcher& matcher,
+                                         const std::vector<const detail::ColumnStore*>& stores);
     std::size_t stored(qsizetype row) const noexcept
     {
         return order_.empty() ? static_cast<std::size_t>(row) : order_[static_cast<std::size_t>(row)];

@@ -147,10 +147,37 @@ public:
     {
         return {arena_.data() + offsets_[row], offsets_[row + 1] - offsets_[row]};
     }
+    // Every text of the column end to end, row r's from texts() + textEnds()[r] to texts() + textEnds()[r +
+    // 1].
+    const char* texts() const noexcept { return arena_.data(); }
+    const quint32* textEnds() const noexcept { return offsets_.data(); }
     // Integer values, Decimal mantissas and DateTime milliseconds.
     qint64 integer(std::size_t row) const noexcept { return ints_[row]; }
     double real(std::size_t row) const noexcept { return reals_[row]; }
     qint32 days(std::size_t row) const noexcept { return days_[row]; }
+    // Starts loading a value from memory: `far` for where a text is, else the text or the number itself.
+    void prefetch(std::size_t row, bool far) const noexcept
+    {
+        switch (kind_) {
+        case FieldType::Text:
+            if (far)
+                __builtin_prefetch(offsets_.data() + row);
+            else
+                __builtin_prefetch(arena_.data() + offsets_[row]);
+            break;
+        case FieldType::Double:
+            __builtin_prefetch(reals_.data() + row);
+            break;
+        case FieldType::Date:
+            __builtin_prefetch(days_.data() + row);
+            break;
+        case FieldType::Integer:
+        case FieldType::Decimal:
+        case FieldType::DateTime:
+            __builtin_prefetch(ints_.data() + row);
+            break;
+        }
+    }
 
     void appendNull();
     void append(std::string_view utf8);

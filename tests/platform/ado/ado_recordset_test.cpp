@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <memory>
 #include <tuple>
 #include <vector>
@@ -497,6 +500,10 @@ TEST_F(RecordsetTest, SortOrdersByValueWithEmptiesLastAndKeepsTheRecord)
     EXPECT_EQ(s(rs.value(number).toString()), "9000000004");
     EXPECT_EQ(rs.absolutePosition(), 3);
     EXPECT_EQ(rs.findText(u"9000", {number}, 0), 1); // positions in the shown order
+    EXPECT_EQ(rs.findText(u"0003", {number}, 0), 0); // round the end of the shown order
+    EXPECT_EQ(rs.findText(u"0005", {number}, -1), 4);
+    EXPECT_EQ(rs.findText(u"zwiebel", {rs.fieldIndex(u"nam_artikel")}, 3), 2);
+    EXPECT_EQ(rs.findText(u"0006", {number}, 2), -1);
 
     ado::test::execSql(db, u"DELETE FROM kk_artikel WHERE num_artikel = '9000000001'"_s);
     rs.requery();
@@ -506,6 +513,31 @@ TEST_F(RecordsetTest, SortOrdersByValueWithEmptiesLastAndKeepsTheRecord)
     EXPECT_EQ(numbers(), "2345");
     EXPECT_EQ(expectError([&] { rs.sort(42, false); }).number(), ado::adErrItemNotFound);
     EXPECT_EQ(numbers(), "2345");
+}
+
+TEST_F(RecordsetTest, SortPutsPricesThatAreNoNumberAfterTheNumbers)
+{
+    // The driver reads "NaN" as a price like any other double, which compares as neither less nor more.
+    std::vector<Article> articles;
+    for (int i = 0; i < 60; ++i) {
+        Article a = ado::test::validArticle(QString::number(9000000000LL + i), 100.0 - i);
+        if (i % 3 == 0)
+            a.price = u"NaN"_s;
+        articles.push_back(a);
+    }
+    ado::test::writeArticles(db, articles);
+    ado::Recordset rs;
+    openArticles(rs);
+    const int price = rs.fieldIndex(u"statt_preis");
+    ASSERT_EQ(rs.fieldType(price), ado::FieldType::Double);
+    rs.sort(price, false);
+    std::vector<double> prices;
+    for (qsizetype row = 0; row < rs.recordCount(); ++row)
+        prices.push_back(rs.real(row, price));
+    ASSERT_EQ(prices.size(), 60U);
+    EXPECT_TRUE(std::is_sorted(prices.begin(), prices.begin() + 40));
+    EXPECT_TRUE(std::all_of(prices.begin(), prices.begin() + 40, [](double p) { return !std::isnan(p); }));
+    EXPECT_TRUE(std::all_of(prices.begin() + 40, prices.end(), [](double p) { return std::isnan(p); }));
 }
 
 } // namespace
