@@ -38,24 +38,20 @@ QWidget* make(QWidget& form, const Control& row)
     const QString text = row.text.toString();
     switch (row.kind) {
     case ControlKind::Label:
-    case ControlKind::SizedLabel: {
+    case ControlKind::SizedLabel:
+    case ControlKind::Link: {
         auto* label = new QLabel(&form);
-        // Shown as written, even when it looks like markup.
-        label->setTextFormat(Qt::PlainText);
+        // A label's text is shown as written, even when it looks like markup; a link's is markup.
+        const bool link = row.kind == ControlKind::Link;
+        label->setTextFormat(link ? Qt::RichText : Qt::PlainText);
         label->setText(text);
+        if (link)
+            label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
         if (row.flags.testFlag(ControlFlag::WordWrap)) {
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             label->setWordWrap(true);
         }
         return label;
-    }
-    case ControlKind::Link: {
-        auto* link = new QLabel(&form);
-        link->setTextFormat(Qt::RichText);
-        link->setText(text);
-        link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-        link->setOpenExternalLinks(false);
-        return link;
     }
     case ControlKind::Picture: {
         auto* picture = new QLabel(&form);
