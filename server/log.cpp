@@ -11,7 +11,9 @@ namespace veldor {
 
 Log::Log()
 {
-    (void)m_file.open(stderr, QIODevice::WriteOnly | QIODevice::Append);
+    // Not Append: that seeks to the end, which fails on a pipe or socket (a journal, `| tee`). Whoever
+    // opened a file for us chose its position already.
+    (void)m_file.open(fileno(stderr), QIODevice::WriteOnly | QIODevice::Unbuffered);
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(FlushDelayMs);
     QObject::connect(&m_flushTimer, &QTimer::timeout, &m_flushTimer, [this] { flush(); });

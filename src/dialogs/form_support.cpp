@@ -3,6 +3,8 @@
 #include "dialogs/ansi_validator.h"
 #include "platform/forms/twips.h"
 
+#include <QColor>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
@@ -37,7 +39,34 @@ QWidget* make(QWidget& form, const Control& row)
     switch (row.kind) {
     case ControlKind::Label:
     case ControlKind::SizedLabel:
-        return new QLabel(text, &form);
+    case ControlKind::Link: {
+        auto* label = new QLabel(&form);
+        // A label's text is shown as written, even when it looks like markup; a link's is markup.
+        const bool link = row.kind == ControlKind::Link;
+        label->setTextFormat(link ? Qt::RichText : Qt::PlainText);
+        label->setText(text);
+        if (link)
+            label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+        if (row.flags.testFlag(ControlFlag::WordWrap)) {
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setWordWrap(true);
+        }
+        return label;
+    }
+    case ControlKind::Picture: {
+        auto* picture = new QLabel(&form);
+        picture->setAlignment(Qt::AlignCenter);
+        picture->setScaledContents(row.flags.testFlag(ControlFlag::FillBox));
+        return picture;
+    }
+    case ControlKind::Bar: {
+        auto* bar = new QFrame(&form);
+        QPalette palette = bar->palette();
+        palette.setColor(QPalette::Window, QColor::fromString(text));
+        bar->setPalette(palette);
+        bar->setAutoFillBackground(true);
+        return bar;
+    }
     case ControlKind::TextBox:
     case ControlKind::PasswordBox:
     case ControlKind::LockedTextBox: {
@@ -80,6 +109,9 @@ QWidget* make(QWidget& form, const Control& row)
 // than its laid-out width takes the free room beside it, up to the next control on its row.
 void widenToText(QLabel& label)
 {
+    // Wrapping labels take more lines instead, and links and pictures keep their boxes.
+    if (label.wordWrap() || label.textFormat() != Qt::PlainText)
+        return;
     const int needed = label.sizeHint().width();
     if (needed <= label.width())
         return;

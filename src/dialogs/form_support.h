@@ -23,10 +23,22 @@ enum class ControlKind
     PushButton,     // a button with a 16 x 16 picture beside its caption
     DefaultButton,  // the same, pressed by Enter unless another button has the focus
     TwoStateButton, // the same, latching: each click flips its state (set at first)
+    Link,           // a text with links, reached by mouse and keyboard; the form handles linkActivated
+    Picture,        // room for a picture the form sets, centred
+    Bar,            // a flat bar filled with the colour its text names ("#808080", "white")
 };
 
+enum class ControlFlag
+{
+    WordWrap = 0x1, // a label's text wraps at its width and starts at the top
+    FillBox = 0x2,  // a picture is stretched to its box
+};
+Q_DECLARE_FLAGS(ControlFlags, ControlFlag)
+Q_DECLARE_OPERATORS_FOR_FLAGS(ControlFlags)
+
 // One control as the window's control table lays it out: name, kind, text, position in twips, tab
-// index (-1: not in the tab order), the most characters a box takes (0: no limit) and a button's picture.
+// index (-1: not in the tab order), the most characters a box takes (0: no limit), a button's picture
+// and flags.
 struct Control
 {
     QStringView name;
@@ -36,6 +48,7 @@ struct Control
     int tabIndex = -1;
     int maxLength = 0;
     QIcon (*picture)() = nullptr;
+    ControlFlags flags = {};
 };
 
 // Makes the table's controls as children of form, named by their control names, and sets the tab

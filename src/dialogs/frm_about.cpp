@@ -1,5 +1,6 @@
 #include "dialogs/frm_about.h"
 
+#include "dialogs/form_support.h"
 #include "dialogs/pictures.h"
 #include "platform/forms/app_title.h"
 #include "platform/forms/connect_handler.h"
@@ -8,16 +9,13 @@
 #include "platform/forms/msgbox.h"
 #include "platform/forms/twips.h"
 
-#include <QColor>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
-#include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPalette>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -60,59 +58,13 @@ void openUrl(const QUrl& url)
         QDesktopServices::openUrl(url);
 }
 
-QLabel* label(QWidget* parent, const QString& name, const QString& text, const QRect& geometry)
+// Shows text linked to target in a label placed as a link; activating it opens the target.
+void showLink(QLabel& link, QStringView text, const QUrl& target)
 {
-    auto* result = new QLabel(parent);
-    result->setObjectName(name);
-    result->setTextFormat(Qt::PlainText);
-    result->setText(text);
-    result->setGeometry(geometry);
-    return result;
-}
-
-QLabel* hyperLink(QWidget* parent, const QString& name, QStringView text, const QUrl& target,
-                  const QRect& geometry)
-{
-    auto* link = new QLabel(parent);
-    link->setObjectName(name);
-    link->setTextFormat(Qt::RichText);
-    link->setText(u"<a href=\"%1\">%2</a>"_s.arg(target.toString(QUrl::FullyEncoded).toHtmlEscaped(),
-                                                 text.toString().toHtmlEscaped()));
-    link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    link->setOpenExternalLinks(false);
-    link->setToolTip(target.toString());
-    link->setGeometry(geometry);
-    QObject::connect(link, &QLabel::linkActivated, link, [](const QString& href) { openUrl(QUrl(href)); });
-    return link;
-}
-
-QLabel* picture(QWidget* parent, const QString& name, const QRect& geometry)
-{
-    auto* result = new QLabel(parent);
-    result->setObjectName(name);
-    result->setGeometry(geometry);
-    return result;
-}
-
-// One of the two lines of the etched separator, running from x = left to x = right (twips).
-void separatorLine(QWidget* parent, int left, int right, int top, int thickness, const QColor& colour)
-{
-    auto* line = new QFrame(parent);
-    line->setObjectName(u"Line1"_s);
-    const int x = forms::twipsToPixelsX(left);
-    line->setGeometry(x, forms::twipsToPixelsY(top), forms::twipsToPixelsX(right) - x, thickness);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, colour);
-    line->setPalette(palette);
-    line->setAutoFillBackground(true);
-}
-
-QPushButton* button(QWidget* parent, const QString& name, const QString& text, const QRect& geometry)
-{
-    auto* result = new QPushButton(text, parent);
-    result->setObjectName(name);
-    result->setGeometry(geometry);
-    return result;
+    link.setText(u"<a href=\"%1\">%2</a>"_s.arg(target.toString(QUrl::FullyEncoded).toHtmlEscaped(),
+                                                text.toString().toHtmlEscaped()));
+    link.setToolTip(target.toString());
+    QObject::connect(&link, &QLabel::linkActivated, &link, [](const QString& href) { openUrl(QUrl(href)); });
 }
 
 } // namespace
@@ -130,52 +82,53 @@ frmAbout::frmAbout()
     setFont(forms::designFont());
     setFixedSize(forms::twipsToPixelsX(8250), forms::twipsToPixelsY(3795));
 
-    auto* picIcon = picture(this, u"picIcon"_s, forms::twipsRect(240, 240, 540, 540));
-    picIcon->setAlignment(Qt::AlignCenter);
-    picIcon->setPixmap(pictures::programIcon().pixmap(32, 32));
+    using dialogs::ControlFlag;
+    using dialogs::ControlKind;
+    // clang-format off
+    dialogs::placeControls(*this, {
+        // name               kind                         text                 left  top   width height tab max picture flags
+        {u"picIcon",        ControlKind::Picture,        {},                  240,  240,  540,  540},
+        {u"Producktname",   ControlKind::Label,          u"Produktname",      1080, 240,  1155, 255},
+        {u"lblTitle",       ControlKind::Label,          {},                  2290, 240,  3135, 255},
+        {u"Version",        ControlKind::Label,          u"Version ",         1080, 840,  1155, 255},
+        {u"lblVersion",     ControlKind::Label,          {},                  2290, 840,  3135, 255},
+        {u"Copyright",      ControlKind::Label,          u"Copyright",        1080, 1200, 1155, 255},
+        {u"ctHyperLink1",   ControlKind::Link,           {},                  2280, 1200, 3135, 255,  2},
+        {u"Description",    ControlKind::Label,          u"Beschreibung",     1080, 1560, 1155, 255},
+        // Two lines of room, in case the description does not fit on one.
+        {u"lblDescription", ControlKind::Label,          u"Lagerstandsabfrage aktuelle Bonusartikel",
+                                                                              2290, 1560, 3135, 555,  -1, 0,  nullptr, ControlFlag::WordWrap},
+        {u"Erstellt",       ControlKind::Label,          u"Erstellt am 11.03.'03 Letzte Korrektur 11.03.'03",
+                                                                              1080, 2160, 4455, 255},
+        // Etched: a thin grey line just above a white one of double width.
+        {u"Line1",          ControlKind::Bar,            u"#808080",          90,   2445, 5564, 15},
+        {u"Line1",          ControlKind::Bar,            u"white",            105,  2460, 5549, 30},
+        {u"Image1",         ControlKind::Picture,        {},                  480,  2640, 3255, 795,  -1, 0,  nullptr, ControlFlag::FillBox},
+        {u"ctHyperLink2",   ControlKind::Link,           {},                  480,  3480, 3255, 255,  3},
+        {u"Image2",         ControlKind::Picture,        {},                  5760, 0,    2430, 3675, -1, 0,  nullptr, ControlFlag::FillBox},
+        {u"cmdOK",          ControlKind::DefaultButton,  u"OK",               4245, 2760, 1260, 345,  0},
+        {u"cmdSysInfo",     ControlKind::PushButton,     u"&Systeminfo...",   4260, 3240, 1245, 345,  1},
+    });
+    // clang-format on
+    m_lblTitle = &dialogs::placed<QLabel>(*this, u"lblTitle");
+    m_lblVersion = &dialogs::placed<QLabel>(*this, u"lblVersion");
 
-    label(this, u"Producktname"_s, u"Produktname"_s, forms::twipsRect(1080, 240, 1155, 255));
-    m_lblTitle = label(this, u"lblTitle"_s, {}, forms::twipsRect(2290, 240, 3135, 255));
-    label(this, u"Version"_s, u"Version "_s, forms::twipsRect(1080, 840, 1155, 255));
-    m_lblVersion = label(this, u"lblVersion"_s, {}, forms::twipsRect(2290, 840, 3135, 255));
-    label(this, u"Copyright"_s, u"Copyright"_s, forms::twipsRect(1080, 1200, 1155, 255));
-    auto* mailLink = hyperLink(this, u"ctHyperLink1"_s, MakerName, QUrl(u"mailto:"_s + MakerMail.toString()),
-                               forms::twipsRect(2280, 1200, 3135, 255));
-    label(this, u"Description"_s, u"Beschreibung"_s, forms::twipsRect(1080, 1560, 1155, 255));
-    // Two lines of room, in case the description does not fit on one.
-    auto* lblDescription = label(this, u"lblDescription"_s, u"Lagerstandsabfrage aktuelle Bonusartikel"_s,
-                                 forms::twipsRect(2290, 1560, 3135, 555));
-    lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblDescription->setWordWrap(true);
-    label(this, u"Erstellt"_s, u"Erstellt am 11.03.'03 Letzte Korrektur 11.03.'03"_s,
-          forms::twipsRect(1080, 2160, 4455, 255));
+    auto& picIcon = dialogs::placed<QLabel>(*this, u"picIcon");
+    picIcon.setPixmap(pictures::programIcon().pixmap(32, 32));
+    auto& image1 = dialogs::placed<QLabel>(*this, u"Image1");
+    image1.setPixmap(pictures::makerLogo(image1.size()));
+    auto& image2 = dialogs::placed<QLabel>(*this, u"Image2");
+    image2.setPixmap(pictures::productPicture(image2.size()));
+    showLink(dialogs::placed<QLabel>(*this, u"ctHyperLink1"), MakerName,
+             QUrl(u"mailto:"_s + MakerMail.toString()));
+    showLink(dialogs::placed<QLabel>(*this, u"ctHyperLink2"), MakerWeb,
+             QUrl(u"https://"_s + MakerWeb.toString()));
 
-    // Etched: a thin grey line just above a white one of double width.
-    separatorLine(this, 90, 5654, 2445, 1, QColor(0x80, 0x80, 0x80));
-    separatorLine(this, 105, 5654, 2460, 2, Qt::white);
-
-    const QRect logoBox = forms::twipsRect(480, 2640, 3255, 795);
-    auto* image1 = picture(this, u"Image1"_s, logoBox);
-    image1->setScaledContents(true);
-    image1->setPixmap(pictures::makerLogo(logoBox.size()));
-    auto* webLink = hyperLink(this, u"ctHyperLink2"_s, MakerWeb, QUrl(u"https://"_s + MakerWeb.toString()),
-                              forms::twipsRect(480, 3480, 3255, 255));
-    const QRect productBox = forms::twipsRect(5760, 0, 2430, 3675);
-    auto* image2 = picture(this, u"Image2"_s, productBox);
-    image2->setScaledContents(true);
-    image2->setPixmap(pictures::productPicture(productBox.size()));
-
-    auto* cmdOK = button(this, u"cmdOK"_s, u"OK"_s, forms::twipsRect(4245, 2760, 1260, 345));
-    cmdOK->setDefault(true);
-    forms::connectHandler(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
-    auto* cmdSysInfo =
-        button(this, u"cmdSysInfo"_s, u"&Systeminfo..."_s, forms::twipsRect(4260, 3240, 1245, 345));
-    forms::connectHandler(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
-
-    setTabOrder(cmdOK, cmdSysInfo);
-    setTabOrder(cmdSysInfo, mailLink);
-    setTabOrder(mailLink, webLink);
-    cmdOK->setFocus();
+    auto& cmdOK = dialogs::placed<QPushButton>(*this, u"cmdOK");
+    forms::connectHandler(&cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    forms::connectHandler(&dialogs::placed<QPushButton>(*this, u"cmdSysInfo"), &QPushButton::clicked, this,
+                          &frmAbout::cmdSysInfo_Click);
+    cmdOK.setFocus();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

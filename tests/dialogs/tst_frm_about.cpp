@@ -60,6 +60,15 @@ template <typename Widget> Widget* child(frmAbout& about, const QString& name)
     return about.findChild<Widget*>(name);
 }
 
+// The next control Tab reaches: the focus chain without the controls that take no focus by Tab.
+QWidget* nextTabStop(QWidget* from)
+{
+    QWidget* next = from->nextInFocusChain();
+    while (next != from && !(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+    return next;
+}
+
 // What the window system sends for the close box, the system menu or Alt+F4.
 void closeByUser(QWidget& window)
 {
@@ -215,6 +224,32 @@ private Q_SLOTS:
         QTextDocument shown;
         shown.setHtml(child<QLabel>(about, u"ctHyperLink2"_s)->text());
         QCOMPARE(opened[1].host(), shown.toPlainText());
+    }
+
+    // Tab runs from OK over the system information button to the two links.
+    void tabOrderAndContents()
+    {
+        frmAbout& about = showAbout();
+        QWidget* const order[] = {
+            child<QPushButton>(about, u"cmdOK"_s), child<QPushButton>(about, u"cmdSysInfo"_s),
+            child<QLabel>(about, u"ctHyperLink1"_s), child<QLabel>(about, u"ctHyperLink2"_s)};
+        for (QWidget* control : order) {
+            QVERIFY(control != nullptr);
+            QVERIFY(control->focusPolicy() & Qt::TabFocus);
+        }
+        QCOMPARE(about.focusWidget(), order[0]);
+        for (std::size_t i = 1; i < std::size(order); ++i)
+            QCOMPARE(nextTabStop(order[i - 1]), order[i]);
+
+        QVERIFY(child<QLabel>(about, u"lblDescription"_s)->wordWrap());
+        for (const QString& name : {u"picIcon"_s, u"Image1"_s, u"Image2"_s})
+            QVERIFY2(!child<QLabel>(about, name)->pixmap().isNull(), qPrintable(name));
+        // The etched separator: grey above white.
+        const QList<QWidget*> lines = about.findChildren<QWidget*>(u"Line1"_s);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0]->y() < lines[1]->y());
+        QCOMPARE(lines[0]->palette().color(QPalette::Window), QColor(0x80, 0x80, 0x80));
+        QCOMPARE(lines[1]->palette().color(QPalette::Window), QColor(Qt::white));
     }
 
     void getKeyValue_data()

@@ -1,7 +1,9 @@
 #include "log.h"
 #include "options.h"
+#include "server_process.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -45,6 +47,33 @@ TEST(LogFileTest, EachEntryIsOneBoundedLine)
         EXPECT_TRUE(lines[i].contains(" ... [cut, ")) << lines[i].constData();
         EXPECT_TRUE(QString::fromUtf8(lines[i]).toUtf8() == lines[i]) << "cut between characters";
     }
+}
+
+// QProcess hands the child pipes, as a journal or `| tee` would.
+TEST(LogStandardErrorTest, WithoutALogFileTheLinesGoThroughAPipe)
+{
+    QTemporaryDir dir;
+    const QString data = dir.filePath(u"data.json"_s);
+    QFile file(data);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.write(testsupport::ServerProcess::standardData()) > 0);
+    file.close();
+
+    QProcess server;
+    server.start(QString::fromUtf8(VELDOR_SERVER_PATH), {u"--data"_s, data, u"--port"_s, u"0"_s});
+    ASSERT_TRUE(server.waitForStarted(5000)) << qPrintable(server.errorString());
+    QByteArray announced;
+    while (!announced.contains('\n') && server.waitForReadyRead(10000))
+        announced += server.readAllStandardOutput();
+    ASSERT_TRUE(announced.startsWith("listening on ")) << announced.constData();
+    server.terminate();
+    ASSERT_TRUE(server.waitForFinished(10000));
+
+    const QByteArray standardError = server.readAllStandardError();
+    const QList<QByteArray> lines = standardError.split('\n');
+    ASSERT_EQ(lines.size(), 3) << standardError.constData(); // two entries and what follows the last newline
+    EXPECT_TRUE(lines[0].contains(" listening on 127.0.0.1:")) << lines[0].constData();
+    EXPECT_TRUE(lines[1].endsWith(" stopped")) << lines[1].constData();
 }
 
 TEST(OptionsParseTest, LimitsHaveDefaultsAndUnits)

@@ -85,11 +85,18 @@ void RecordsetModel::setRecordset(Recordset* recordset)
     beginResetModel();
     disconnect(aboutToReplace_);
     disconnect(replaced_);
+    disconnect(destroyed_);
     recordset_ = recordset;
     if (recordset) {
         aboutToReplace_ =
             connect(recordset, &Recordset::rowsAboutToBeReplaced, this, &RecordsetModel::beginResetModel);
         replaced_ = connect(recordset, &Recordset::rowsReplaced, this, &RecordsetModel::endResetModel);
+        // The recordset says nothing while it dies, and views keep their sections until the model resets.
+        destroyed_ = connect(recordset, &QObject::destroyed, this, [this] {
+            beginResetModel();
+            recordset_.clear();
+            endResetModel();
+        });
     }
     endResetModel();
 }

@@ -39,6 +39,7 @@ private:
     QPointer<Recordset> recordset_;
     QMetaObject::Connection aboutToReplace_;
     QMetaObject::Connection replaced_;
+    QMetaObject::Connection destroyed_;
 };
 
 } // namespace ado

@@ -277,6 +277,24 @@ LONG accessDenied(const char* right)
     return fail(ERROR_ACCESS_DENIED, std::string("the handle was not opened with ") + right);
 }
 
+// An access right a call needs, with its name for the error.
+struct Right
+{
+    REGSAM mask;
+    const char* name;
+};
+constexpr Right queryValue{KEY_QUERY_VALUE, "KEY_QUERY_VALUE"};
+constexpr Right setValue{KEY_SET_VALUE, "KEY_SET_VALUE"};
+constexpr Right enumerateSubKeys{KEY_ENUMERATE_SUB_KEYS, "KEY_ENUMERATE_SUB_KEYS"};
+
+// A handle that must have been opened with right: ERROR_SUCCESS with target filled in, or the error.
+LONG resolveWith(Registry& registry, HKEY key, Right right, Target& target)
+{
+    if (!registry.resolve(key, target))
+        return invalidHandle(key);
+    return target.access & right.mask ? ERROR_SUCCESS : accessDenied(right.name);
+}
+
 // The handle's own key: gone if someone deleted it after the handle was opened.
 LONG checkAlive(Store& store, const Target& target)
 {
@@ -391,10 +409,8 @@ LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDW
         if (lpReserved || (lpData && !lpcbData))
             return fail(ERROR_INVALID_PARAMETER, "lpData needs lpcbData; lpReserved must be NULL");
         Target target;
-        if (!registry.resolve(hKey, target))
-            return invalidHandle(hKey);
-        if (!(target.access & KEY_QUERY_VALUE))
-            return accessDenied("KEY_QUERY_VALUE");
+        if (const LONG rc = resolveWith(registry, hKey, queryValue, target); rc != ERROR_SUCCESS)
+            return rc;
         Store& store = registry.store();
         Store::Transaction transaction(store, false);
         if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
@@ -418,10 +434,8 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
 {
     return call("RegSetValueExA", [&](Registry& registry) -> LONG {
         Target target;
-        if (!registry.resolve(hKey, target))
-            return invalidHandle(hKey);
-        if (!(target.access & KEY_SET_VALUE))
-            return accessDenied("KEY_SET_VALUE");
+        if (const LONG rc = resolveWith(registry, hKey, setValue, target); rc != ERROR_SUCCESS)
+            return rc;
         if (!lpData && cbData != 0)
             return fail(ERROR_NOACCESS,
                         std::string("lpData is NULL but cbData is ") + std::to_string(cbData));
@@ -448,10 +462,8 @@ LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
             return fail(ERROR_INVALID_PARAMETER,
                         "lpName, lpcchName (and lpcchClass with lpClass) are required");
         Target target;
-        if (!registry.resolve(hKey, target))
-            return invalidHandle(hKey);
-        if (!(target.access & KEY_ENUMERATE_SUB_KEYS))
-            return accessDenied("KEY_ENUMERATE_SUB_KEYS");
+        if (const LONG rc = resolveWith(registry, hKey, enumerateSubKeys, target); rc != ERROR_SUCCESS)
+            return rc;
         Store& store = registry.store();
         Store::Transaction transaction(store, false);
         if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
@@ -485,10 +497,8 @@ LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcch
             return fail(ERROR_INVALID_PARAMETER,
                         "lpValueName, lpcchValueName (and lpcbData with lpData) are required");
         Target target;
-        if (!registry.resolve(hKey, target))
-            return invalidHandle(hKey);
-        if (!(target.access & KEY_QUERY_VALUE))
-            return accessDenied("KEY_QUERY_VALUE");
+        if (const LONG rc = resolveWith(registry, hKey, queryValue, target); rc != ERROR_SUCCESS)
+            return rc;
         Store& store = registry.store();
         Store::Transaction transaction(store, false);
         if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
@@ -544,10 +554,8 @@ LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
     return call("RegDeleteValueA", [&](Registry& registry) -> LONG {
         Target target;
-        if (!registry.resolve(hKey, target))
-            return invalidHandle(hKey);
-        if (!(target.access & KEY_SET_VALUE))
-            return accessDenied("KEY_SET_VALUE");
+        if (const LONG rc = resolveWith(registry, hKey, setValue, target); rc != ERROR_SUCCESS)
+            return rc;
         Store& store = registry.store();
         Store::Transaction transaction(store, true);
         if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)

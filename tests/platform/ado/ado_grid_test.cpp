@@ -221,9 +221,25 @@ private Q_SLOTS:
         }
         QCOMPARE(ownGrid.dataSource(), nullptr);
         QCOMPARE(ownGrid.view()->model()->rowCount(), 0);
+        // The view must have been told: it would otherwise keep the old header sections.
+        QCOMPARE(ownGrid.view()->horizontalHeader()->count(), 0);
+        QCOMPARE(ownGrid.view()->verticalHeader()->count(), 0);
         QCOMPARE(ownGrid.selectedText(), QString());
         ownGrid.resize(400, 200);
         QVERIFY(!ownGrid.grab().isNull());
+    }
+
+    void anEarlierRecordsetDyingLeavesTheCurrentOneShown()
+    {
+        {
+            ado::Recordset earlier;
+            earlier.open(u"select num_artikel from kk_artikel"_s, connection);
+            grid->setDataSource(&earlier);
+            grid->setDataSource(rs.get());
+        }
+        QCOMPARE(grid->dataSource(), rs.get());
+        QCOMPARE(model()->rowCount(), 3);
+        QCOMPARE(grid->view()->horizontalHeader()->count(), 9);
     }
 
 private:

@@ -3,30 +3,39 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <cstdlib>
+#include <stdexcept>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace ado::test {
 namespace {
 
+[[noreturn]] void fail(const QString& what)
+{
+    throw std::runtime_error(what.toStdString());
+}
+
 void writeFile(const QString& path, const QString& text)
 {
     QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    file.write(text.toUtf8());
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        fail(u"cannot write %1: %2"_s.arg(path, file.errorString()));
 }
 
 struct Db
 {
     explicit Db(const QString& path)
     {
-        if (sqlite3_open(QFile::encodeName(path).constData(), &handle) != SQLITE_OK)
-            ADD_FAILURE() << "cannot open " << path.toStdString();
+        if (sqlite3_open(QFile::encodeName(path).constData(), &handle) != SQLITE_OK) {
+            const QString message = QString::fromUtf8(sqlite3_errmsg(handle));
+            sqlite3_close(handle);
+            fail(u"SQLite: cannot open %1: %2"_s.arg(path, message));
+        }
     }
     ~Db() { sqlite3_close(handle); }
     Db(const Db&) = delete;
@@ -35,9 +44,17 @@ struct Db
     void exec(const QString& sql)
     {
         char* message = nullptr;
-        if (sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK)
-            ADD_FAILURE() << "SQLite: " << (message ? message : "?") << " in " << sql.toStdString();
+        if (sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, &message) == SQLITE_OK)
+            return;
+        const QString text = QString::fromUtf8(message ? message : "?");
         sqlite3_free(message);
+        fail(u"SQLite: %1 in %2"_s.arg(text, sql));
+    }
+
+    void check(int status, QStringView what)
+    {
+        if (status != SQLITE_OK && status != SQLITE_DONE)
+            fail(u"SQLite: %1 in %2"_s.arg(QString::fromUtf8(sqlite3_errmsg(handle)), what));
     }
 
     sqlite3* handle = nullptr;
@@ -106,18 +123,18 @@ void writeArticles(const QString& databasePath, const std::vector<Article>& arti
             u"nam_artikel_2 TEXT, nam_artikel_lang TEXT, anz_punkte INTEGER, gueltig_ab DATE, gueltig_bis "
             u"DATE, statt_preis NUMERIC(10,2), dat_loesch DATE); BEGIN"_s);
     sqlite3_stmt* insert = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db.handle, "INSERT INTO kk_artikel VALUES (?,?,?,?,?,?,?,?,?)", -1, &insert,
-                                 nullptr),
-              SQLITE_OK);
+    db.check(sqlite3_prepare_v2(db.handle, "INSERT INTO kk_artikel VALUES (?,?,?,?,?,?,?,?,?)", -1, &insert,
+                                nullptr),
+             u"preparing the insert");
+    const auto finalize = qScopeGuard([insert] { sqlite3_finalize(insert); });
     for (const Article& a : articles) {
         const QVariant values[] = {a.number,    a.name,    a.name2, a.longName, a.points,
                                    a.validFrom, a.validTo, a.price, a.deleted};
         for (int i = 0; i < 9; ++i)
             bind(insert, i + 1, values[i]);
-        EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
+        db.check(sqlite3_step(insert), u"inserting an article");
         sqlite3_reset(insert);
     }
-    sqlite3_finalize(insert);
     db.exec(u"COMMIT"_s);
 }
 

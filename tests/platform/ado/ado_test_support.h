@@ -15,7 +15,7 @@ inline constexpr char16_t kConnectionString[] = u"PROVIDER=MSDASQL;dsn=tovi_net;
 // ODBCINI and ODBCSYSINI pointing there, and these data sources on the SQLite driver (by file path):
 //   tovi_net      -> databasePath(), StepAPI=1
 //   tovi_missing  -> a driver file that does not exist
-// Created on first use, before any ODBC call of the process.
+// Created on first use, before any ODBC call of the process; throws if the files cannot be written.
 class OdbcSandbox final
 {
 public:
@@ -47,7 +47,10 @@ struct Article
 // An article valid today: from ten days ago, to in a month, deletion date far ahead.
 Article validArticle(const QString& number, double price = 9.99);
 
-// Replaces table kk_artikel of the database with these rows. Fails the current test on SQLite errors.
+// Failures throw std::runtime_error saying what went wrong: GoogleTest fails the test with that message,
+// and QTest fails the whole run.
+
+// Replaces table kk_artikel of the database with these rows.
 void writeArticles(const QString& databasePath, const std::vector<Article>& articles);
 void execSql(const QString& databasePath, const QString& sql);
 

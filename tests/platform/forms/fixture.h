@@ -3,18 +3,27 @@
 #include "platform/forms/forms.h"
 
 #include <QList>
+#include <QObject>
 #include <QRegularExpression>
 #include <QTest>
 
 namespace formstest {
 
-// Clean seams for every test; a box nobody answers fails the test instead of blocking it.
-inline void startTest()
+// The base of every suite here: clean seams for each test, and a box nobody answers fails the test
+// instead of blocking it.
+class Suite : public QObject
 {
-    forms::resetForTests();
-    forms::MessageBoxes::setFailIfUnanswered(true);
-    QTest::failOnWarning(QRegularExpression(QStringLiteral("^forms::")));
-}
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        forms::resetForTests();
+        forms::MessageBoxes::setFailIfUnanswered(true);
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("^forms::")));
+    }
+    void cleanup() { forms::resetForTests(); }
+};
 
 // Records every end request and throws, so endProgram does not return.
 class EndRecorder final

@@ -12,14 +12,11 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-class EndProgramTest final : public QObject
+class EndProgramTest final : public formstest::Suite
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { formstest::startTest(); }
-    void cleanup() { forms::resetForTests(); }
-
     void handlerGetsTheCodeAndTheCallDoesNotReturn()
     {
         formstest::EndRecorder ended;

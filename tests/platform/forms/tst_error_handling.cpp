@@ -49,14 +49,11 @@ forms::ShownMessage errorBox(const QString& description, Icon icon)
 
 } // namespace
 
-class ErrorHandlingTest final : public QObject
+class ErrorHandlingTest final : public formstest::Suite
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { formstest::startTest(); }
-    void cleanup() { forms::resetForTests(); }
-
     void describeGivesNumberAndDescription_data() { addErrorRows(); }
     void describeGivesNumberAndDescription()
     {

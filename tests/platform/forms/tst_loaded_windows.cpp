@@ -11,14 +11,11 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-class LoadedWindowsTest final : public QObject
+class LoadedWindowsTest final : public formstest::Suite
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { formstest::startTest(); }
-    void cleanup() { forms::resetForTests(); }
-
     void listedInLoadOrderUntilDeleted()
     {
         QWidget first, third;

@@ -16,14 +16,11 @@ Q_DECLARE_METATYPE(forms::Icon)
 Q_DECLARE_METATYPE(forms::Buttons)
 Q_DECLARE_METATYPE(forms::Button)
 
-class MsgBoxTest final : public QObject
+class MsgBoxTest final : public formstest::Suite
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { formstest::startTest(); }
-    void cleanup() { forms::resetForTests(); }
-
     void queuedAnswersAreReturnedInOrderAndLogged()
     {
         forms::MessageBoxes::queueAnswer(Button::No);

@@ -7,14 +7,11 @@
 #include <QTest>
 #include <QTimer>
 
-class ScreenTest final : public QObject
+class ScreenTest final : public formstest::Suite
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { formstest::startTest(); }
-    void cleanup() { forms::resetForTests(); }
-
     void hourglassDoesNotStack()
     {
         forms::setMousePointer(forms::Pointer::Hourglass);

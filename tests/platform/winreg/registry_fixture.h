@@ -114,21 +114,24 @@ protected:
 
     static std::vector<std::string> subKeys(HKEY key)
     {
-        std::vector<std::string> names;
-        char name[256];
-        for (DWORD index = 0, size = sizeof name;
-             RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-             ++index, size = sizeof name)
-            names.emplace_back(name, size);
-        return names;
+        return enumerated(key, [](HKEY of, DWORD index, char* name, DWORD* size) {
+            return RegEnumKeyExA(of, index, name, size, nullptr, nullptr, nullptr, nullptr);
+        });
     }
 
     static std::vector<std::string> valueNames(HKEY key)
     {
+        return enumerated(key, [](HKEY of, DWORD index, char* name, DWORD* size) {
+            return RegEnumValueA(of, index, name, size, nullptr, nullptr, nullptr, nullptr);
+        });
+    }
+
+    // The names nameAt gives for index 0, 1, ... until it reports anything but success.
+    template <typename NameAt> static std::vector<std::string> enumerated(HKEY key, NameAt nameAt)
+    {
         std::vector<std::string> names;
         char name[256];
-        for (DWORD index = 0, size = sizeof name;
-             RegEnumValueA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        for (DWORD index = 0, size = sizeof name; nameAt(key, index, name, &size) == ERROR_SUCCESS;
              ++index, size = sizeof name)
             names.emplace_back(name, size);
         return names;
