@@ -6,10 +6,39 @@
 #include <unistd.h>
 #include <utility>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VELDOR_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELDOR_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifdef VELDOR_ADDRESS_SANITIZER
+#include <sanitizer/common_interface_defs.h>
+#endif
+
 namespace veldor {
 namespace {
 
 thread_local Fiber* t_current = nullptr;
+
+// AddressSanitizer keeps one stack per thread; told of every move to another stack, it checks the right one
+// and keeps each stack's fake frames apart. Nothing without it.
+void startSwitch([[maybe_unused]] void** fakeStack, [[maybe_unused]] const void* bottom,
+                 [[maybe_unused]] std::size_t size)
+{
+#ifdef VELDOR_ADDRESS_SANITIZER
+    __sanitizer_start_switch_fiber(fakeStack, bottom, size);
+#endif
+}
+
+void finishSwitch([[maybe_unused]] void* fakeStack, [[maybe_unused]] const void** previousBottom,
+                  [[maybe_unused]] std::size_t* previousSize)
+{
+#ifdef VELDOR_ADDRESS_SANITIZER
+    __sanitizer_finish_switch_fiber(fakeStack, previousBottom, previousSize);
+#endif
+}
 
 } // namespace
 
@@ -43,6 +72,7 @@ void Fiber::entry(int high, int low)
 
 void Fiber::loop()
 {
+    finishSwitch(nullptr, &m_callerBottom, &m_callerSize);
     // Never returns: an idle fiber waits here for its next job.
     for (;;) {
         try {
@@ -52,8 +82,15 @@ void Fiber::loop()
         }
         m_job = nullptr;
         m_active = false;
-        ::swapcontext(&m_context, &m_caller);
+        switchOut();
     }
+}
+
+void Fiber::switchOut()
+{
+    startSwitch(&m_fakeStack, m_callerBottom, m_callerSize);
+    ::swapcontext(&m_context, &m_caller);
+    finishSwitch(m_fakeStack, &m_callerBottom, &m_callerSize);
 }
 
 void Fiber::start(std::function<void()> job)
@@ -84,7 +121,10 @@ void Fiber::switchIn()
 {
     Fiber* const outer = t_current;
     t_current = this;
+    void* callerFakeStack = nullptr;
+    startSwitch(&callerFakeStack, m_memory, m_memoryBytes);
     ::swapcontext(&m_caller, &m_context);
+    finishSwitch(callerFakeStack, nullptr, nullptr);
     t_current = outer;
     if (m_exception)
         std::rethrow_exception(std::exchange(m_exception, nullptr));
@@ -92,9 +132,8 @@ void Fiber::switchIn()
 
 void Fiber::suspend()
 {
-    Fiber* const self = t_current;
-    if (self)
-        ::swapcontext(&self->m_context, &self->m_caller);
+    if (Fiber* const self = t_current)
+        self->switchOut();
 }
 
 bool Fiber::inside()

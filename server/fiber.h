@@ -40,11 +40,16 @@ private:
     static void entry(int high, int low);
     void loop();
     void switchIn();
+    void switchOut();
 
     void* m_memory = nullptr;
     std::size_t m_memoryBytes = 0;
     ucontext_t m_context = {};
     ucontext_t m_caller = {};
+    // The stack the fiber was last entered from, and the fiber's own fake frames (address sanitizer only).
+    const void* m_callerBottom = nullptr;
+    std::size_t m_callerSize = 0;
+    void* m_fakeStack = nullptr;
     std::function<void()> m_job;
     std::exception_ptr m_exception;
     bool m_prepared = false;
