@@ -1,3 +1,6 @@
+# The program's name on the desktop: its desktop entry, software-centre data and the window's application id.
+set(PLENVARO_APP_ID "org.plenvaro.Plenvaro")
+
 # Compile settings every target of the project links.
 add_library(plenvaro_common INTERFACE)
 target_compile_features(plenvaro_common INTERFACE cxx_std_20)
@@ -11,6 +14,7 @@ endif()
 target_compile_definitions(plenvaro_common INTERFACE
     QT_NO_CAST_FROM_ASCII QT_NO_CONTEXTLESS_CONNECT QT_NO_KEYWORDS QT_NO_FOREACH
     PLENVARO_VERSION="${PROJECT_VERSION}"
+    PLENVARO_APP_ID="${PLENVARO_APP_ID}"
     PLENVARO_DEFAULT_SERVER="${PLENVARO_DEFAULT_SERVER}")
 
 # AddressSanitizer and UndefinedBehaviorSanitizer on everything the project builds; scripts/test runs

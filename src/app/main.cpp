@@ -27,6 +27,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(u"Plenvaro"_s);
     QApplication::setApplicationVersion(QStringLiteral(PLENVARO_VERSION));
     QApplication::setWindowIcon(pictures::programIcon());
+    // Lets a Wayland desktop match the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PLENVARO_APP_ID));
     forms::installDesignFont();
     forms::installGermanToolkitTexts();
     dialogs::windows::install();
