@@ -2,7 +2,8 @@
 # The installed tree and the Debian package, as `cmake --install` and CPack make them from a build.
 # Usage: tests/dist/package.sh BUILD_DIR CASE
 #   install_tree   every file in its place with its mode, the icons at their sizes, no path into the source
-#   manual_pages   both pages render without complaint and document what the programs' --help names
+#   manual_pages   the pages (plenvaro's also in German) render without complaint and document what the
+#                  programs' --help names
 #   desktop_entry  desktop-file-validate passes, and what the entry names is installed
 #   metainfo       appstreamcli validate passes, and what the metainfo names is installed
 #   service        the systemd unit verifies, is hardened, and its command line runs the installed server
@@ -89,6 +90,7 @@ expected_listing() {
         for size in "${icon_sizes[@]}"; do
             echo "644 usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png"
         done
+        echo "644 usr/share/man/de/man1/plenvaro.1.gz"
         echo "644 usr/share/man/man1/plenvaro.1.gz"
         echo "644 usr/share/man/man1/veldor-server.1.gz"
         echo "644 usr/share/metainfo/$app_id.metainfo.xml"
@@ -170,10 +172,10 @@ case_manual_pages() {
     need man man-db
     local dest=$work/root page warnings text option
     install_to "$dest"
-    for page in plenvaro veldor-server; do
+    for page in man1/plenvaro man1/veldor-server de/man1/plenvaro; do
         # As lintian renders them.
         warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
-            "$dest/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null) || fail "man cannot render $page.1: $warnings"
+            "$dest/usr/share/man/$page.1.gz" 2>&1 >/dev/null) || fail "man cannot render $page.1: $warnings"
         [ -z "$warnings" ] || fail "man warns about $page.1:"$'\n'"$warnings"
     done
 
@@ -187,15 +189,18 @@ case_manual_pages() {
         grep -qF -- "${option//-/\\-}" <<<"$text" || fail "veldor-server.1 does not document $option"
     done
 
-    # The options and variables plenvaro --help names, its data source and its settings store.
-    text=$(zcat "$dest/usr/share/man/man1/plenvaro.1.gz")
+    # The options and variables plenvaro --help names, its data source and its settings store, in both
+    # languages.
     run_without_display help "$dest/usr/bin/plenvaro" --help
     [ "$status" -eq 0 ] || fail "plenvaro --help exited $status"
     local words
     words=$(grep -oE -- '--[a-z-]+|\$[A-Z_]+' "$work/help.out" | tr -d '$' | sort -u || true)
     [ -n "$words" ] || fail "plenvaro --help names no option"
-    for option in $words tovi_net registry.sqlite3; do
-        grep -qF -- "${option//-/\\-}" <<<"$text" || fail "plenvaro.1 does not document $option"
+    for page in man1 de/man1; do
+        text=$(zcat "$dest/usr/share/man/$page/plenvaro.1.gz")
+        for option in $words tovi_net registry.sqlite3; do
+            grep -qF -- "${option//-/\\-}" <<<"$text" || fail "$page/plenvaro.1 does not document $option"
+        done
     done
 }
 
