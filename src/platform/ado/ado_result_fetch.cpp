@@ -1,6 +1,7 @@
 #include "platform/ado/ado_result_fetch.h"
 
 #include "platform/ado/ado_sql_escapes.h"
+#include "platform/ado/ado_utf8.h"
 
 #include <algorithm>
 
@@ -285,24 +286,11 @@ void appendUtf8(PodBuffer<char>& out, const char16_t* text, std::size_t length)
             *dst++ = static_cast<char>(c);
             continue;
         }
-        if (c < 0x800) {
-            *dst++ = static_cast<char>(0xC0 | (c >> 6));
-            *dst++ = static_cast<char>(0x80 | (c & 0x3F));
-            continue;
-        }
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
             c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-            *dst++ = static_cast<char>(0xF0 | (c >> 18));
-            *dst++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            *dst++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *dst++ = static_cast<char>(0x80 | (c & 0x3F));
-            continue;
-        }
-        if (c >= 0xD800 && c <= 0xDFFF)
+        else if (c >= 0xD800 && c <= 0xDFFF)
             c = 0xFFFD;
-        *dst++ = static_cast<char>(0xE0 | (c >> 12));
-        *dst++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        *dst++ = static_cast<char>(0x80 | (c & 0x3F));
+        dst += encodeUtf8(c, dst);
     }
     out.shrink(out.size() - length * 3 + static_cast<std::size_t>(dst - start));
 }

@@ -1,5 +1,7 @@
 #include "platform/ado/ado_text_search.h"
 
+#include "platform/ado/ado_utf8.h"
+
 #include <QChar>
 #include <QString>
 
@@ -54,32 +56,6 @@ char32_t decode(std::string_view text, std::size_t i, std::size_t& length) noexc
     return cp;
 }
 
-// Writes cp in UTF-8 and returns how many bytes that took.
-std::size_t encode(char32_t cp, char (&out)[4]) noexcept
-{
-    const auto put = [&out](std::size_t i, char32_t bits) { out[i] = static_cast<char>(bits); };
-    if (cp < 0x80) {
-        put(0, cp);
-        return 1;
-    }
-    if (cp < 0x800) {
-        put(0, 0xC0 | cp >> 6);
-        put(1, 0x80 | (cp & 0x3F));
-        return 2;
-    }
-    if (cp < 0x10000) {
-        put(0, 0xE0 | cp >> 12);
-        put(1, 0x80 | (cp >> 6 & 0x3F));
-        put(2, 0x80 | (cp & 0x3F));
-        return 3;
-    }
-    put(0, 0xF0 | cp >> 18);
-    put(1, 0x80 | (cp >> 12 & 0x3F));
-    put(2, 0x80 | (cp >> 6 & 0x3F));
-    put(3, 0x80 | (cp & 0x3F));
-    return 4;
-}
-
 constexpr std::array<unsigned char, 256> kLower = [] {
     std::array<unsigned char, 256> table{};
     for (std::size_t c = 0; c < table.size(); ++c)
@@ -131,7 +107,7 @@ std::size_t foldUnit(std::string_view text, std::size_t& i, char last, char (&ou
     default:
         break;
     }
-    return encode(QChar::toCaseFolded(cp), out);
+    return detail::encodeUtf8(QChar::toCaseFolded(cp), out);
 }
 
 // Reads a text's folded spelling a byte at a time.
