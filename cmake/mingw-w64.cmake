@@ -1,6 +1,6 @@
 # Cross-build for 64-bit Windows with Debian's mingw-w64 (posix thread model: GoogleTest needs
-# std::thread). Executables are linked statically, so they run under Wine without any DLL beside
-# them, and tests run through Wine when it is installed.
+# std::thread). Programs link the toolchain's runtime DLLs; tests find them through WINEPATH, the
+# installed program has them beside it. Tests run through Wine when it is installed.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -11,7 +11,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 if(EXISTS /usr/lib/wine/wine64)
     set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
 endif()

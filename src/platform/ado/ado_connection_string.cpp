@@ -15,9 +15,9 @@ struct Attribute
     QString value;
 };
 
-Error malformed(QStringView near)
+Error malformed(QStringView around)
 {
-    return Error(adErrInvalidArgument, u"The connection string is malformed near \"%1\"."_s.arg(near));
+    return Error(adErrInvalidArgument, u"The connection string is malformed near \"%1\"."_s.arg(around));
 }
 
 // ODBC connection string grammar: key=value pairs separated by ';', a value may be braced ({...}, with '}}'

@@ -152,7 +152,7 @@ void Recordset::applyOrder()
                 return descending ? c > 0 : c < 0;
             return a < b;
         },
-        [&store](quint32 row, bool far) { store.prefetch(row, far); });
+        [&store](quint32 row, bool ahead) { store.prefetch(row, ahead); });
     order_ = std::move(order);
 }
 

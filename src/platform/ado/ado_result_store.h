@@ -155,12 +155,12 @@ public:
     qint64 integer(std::size_t row) const noexcept { return ints_[row]; }
     double real(std::size_t row) const noexcept { return reals_[row]; }
     qint32 days(std::size_t row) const noexcept { return days_[row]; }
-    // Starts loading a value from memory: `far` for where a text is, else the text or the number itself.
-    void prefetch(std::size_t row, bool far) const noexcept
+    // Starts loading a value from memory: `ahead` for where a text is, else the text or the number itself.
+    void prefetch(std::size_t row, bool ahead) const noexcept
     {
         switch (kind_) {
         case FieldType::Text:
-            if (far)
+            if (ahead)
                 __builtin_prefetch(offsets_.data() + row);
             else
                 __builtin_prefetch(arena_.data() + offsets_[row]);

@@ -33,12 +33,12 @@ private:
 
     void ahead(const quint32* at, const quint32* first, const quint32* last, std::ptrdiff_t step)
     {
-        const quint32* near = at + step * kNear;
-        const quint32* far = at + step * kFar;
-        if (far >= first && far < last)
-            prefetch_(*far, true);
-        if (near >= first && near < last)
-            prefetch_(*near, false);
+        const quint32* nearby = at + step * kNear;
+        const quint32* ahead = at + step * kFar;
+        if (ahead >= first && ahead < last)
+            prefetch_(*ahead, true);
+        if (nearby >= first && nearby < last)
+            prefetch_(*nearby, false);
     }
 
     void sortRange(quint32* first, quint32* last, int depth)

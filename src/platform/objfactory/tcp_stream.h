@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 
 namespace objfactory {
@@ -42,10 +43,10 @@ public:
     void close();
 
 private:
-    explicit TcpStream(int fd) : m_fd(fd) {}
+    explicit TcpStream(std::intptr_t fd) : m_fd(fd) {}
     bool waitFor(short events, Deadline deadline, Status& status) const;
 
-    int m_fd = -1;
+    std::intptr_t m_fd = -1; // a file descriptor, or a SOCKET (INVALID_SOCKET is -1 here too)
     int m_receiveTimeoutMs = 0; // SO_RCVTIMEO as last set; 0 is "wait for ever", never wanted
 };
 

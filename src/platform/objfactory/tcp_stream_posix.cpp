@@ -108,7 +108,7 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
 bool TcpStream::waitFor(short events, Deadline deadline, Status& status) const
 {
     for (;;) {
-        pollfd p = {m_fd, events, 0};
+        pollfd p = {static_cast<int>(m_fd), events, 0};
         const int rc = ::poll(&p, 1, millisecondsUntil(deadline));
         if (rc > 0)
             return true;
@@ -179,7 +179,7 @@ bool TcpStream::peerGone() const
 {
     if (m_fd < 0)
         return true;
-    pollfd p = {m_fd, POLLIN, 0};
+    pollfd p = {static_cast<int>(m_fd), POLLIN, 0};
     if (::poll(&p, 1, 0) <= 0)
         return false;
     if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
