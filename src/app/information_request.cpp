@@ -1,5 +1,7 @@
 #include "app/information_request.h"
 
+#include "session/where_settings_live.h"
+
 #include <cstring>
 
 namespace app {
@@ -14,12 +16,15 @@ constexpr const char* Usage =
     "\n"
     "Anmeldedaten auf der Kommandozeile (durch je ein Leerzeichen getrennt) gelten nur, wenn das erste Feld\n"
     "eine Zahl ist; sonst gelten die gespeicherten Einstellungen, und fehlende erfragt der Anmeldedialog.\n"
-    "\n"
-    "Einstellungen: $PLENVARO_REGISTRY, sonst $XDG_CONFIG_HOME/plenvaro/registry.sqlite3\n"
-    "(ohne XDG_CONFIG_HOME: ~/.config/plenvaro/registry.sqlite3).\n"
-    "Artikeldaten: ODBC-Datenquelle tovi_net (siehe odbcinst -j).\n";
+    "\n";
 
 } // namespace
+
+bool isInformationRequest(int argc, char** argv)
+{
+    return argc >= 2 && argv[1] != nullptr &&
+           (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0);
+}
 
 std::optional<int> answerInformationRequest(int argc, char** argv, std::FILE* out)
 {
@@ -27,6 +32,7 @@ std::optional<int> answerInformationRequest(int argc, char** argv, std::FILE* ou
         return std::nullopt;
     if (std::strcmp(argv[1], "--help") == 0) {
         std::fputs(Usage, out);
+        std::fputs(session::whereSettingsLive(), out);
         return 0;
     }
     if (std::strcmp(argv[1], "--version") == 0) {

@@ -9,5 +9,7 @@ namespace app {
 // returned status, before any window or display is needed. Credentials always start with a number, so
 // these words are never taken from a user's login. Nothing (nullopt) for every other command line.
 std::optional<int> answerInformationRequest(int argc, char** argv, std::FILE* out);
+// True when answerInformationRequest would answer.
+bool isInformationRequest(int argc, char** argv);
 
 } // namespace app

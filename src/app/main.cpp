@@ -2,6 +2,7 @@
 #include "app/information_request.h"
 #include "dialogs/pictures.h"
 #include "dialogs/program_windows.h"
+#include "platform/forms/console.h"
 #include "platform/forms/design_font.h"
 #include "platform/forms/error_handling.h"
 #include "session/command_line.h"
@@ -17,6 +18,8 @@ using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char** argv)
 {
+    if (app::isInformationRequest(argc, argv))
+        forms::writeToParentConsole();
     if (const std::optional<int> status = app::answerInformationRequest(argc, argv, stdout))
         return *status;
     // The arguments are the program's own: taken before the toolkit could remove what it reads as its

@@ -1,0 +1,7 @@
+#include "platform/forms/console.h"
+
+namespace forms {
+
+void writeToParentConsole() {}
+
+} // namespace forms
