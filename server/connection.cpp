@@ -64,9 +64,9 @@ SocketHandle::~SocketHandle()
         ::close(m_fd);
 }
 
-Connection::Connection(int fd, Server& server, Database& db, Log& log)
+Connection::Connection(int fd, Server& server, Database& db, Log& log, const QString& address)
     : m_socket(fd), m_readNotifier(fd, QSocketNotifier::Read), m_writeNotifier(fd, QSocketNotifier::Write),
-      m_server(server), m_db(db), m_log(log), m_peer(peerName(fd))
+      m_server(server), m_db(db), m_log(log), m_peer(peerName(fd)), m_address(address)
 {
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -94,6 +94,8 @@ Connection::Connection(int fd, Server& server, Database& db, Log& log)
 Connection::~Connection()
 {
     finish();
+    if (m_pending)
+        m_server.pendingEnded(m_address);
     m_server.connectionGone();
 }
 
@@ -249,6 +251,8 @@ QJsonObject Connection::hello(const QJsonObject& request)
         return {};
     }
     m_holdsLicence = true;
+    m_pending = false;
+    m_server.pendingEnded(m_address);
     const Limits& limits = m_server.limits();
     m_session = std::make_unique<Session>(m_server.nextSessionId(), m_db, m_log, m_server.scheduler(),
                                           Session::Limits{limits.maxLocals, limits.maxErrorText},

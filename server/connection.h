@@ -39,7 +39,7 @@ class Connection final : public QObject
     Q_DISABLE_COPY_MOVE(Connection)
 
 public:
-    Connection(int fd, Server& server, Database& db, Log& log);
+    Connection(int fd, Server& server, Database& db, Log& log, const QString& address);
     ~Connection() override;
 
     // How long a dropped client has to take its last reply before the socket is closed regardless.
@@ -88,6 +88,8 @@ private:
     bool m_finished = false;
     bool m_takeScheduled = false;
     QString m_peer;
+    QString m_address;     // the client's, as the server counts connections before their hello
+    bool m_pending = true; // no hello yet
 };
 
 } // namespace veldor

@@ -138,6 +138,9 @@ const std::vector<Option>& table()
              return QString();
          },
          [](const Options& o) { return u"%1, or licences + 16 if more"_s.arg(o.limits.maxConnections); }},
+        numeric("--max-pending-per-address", "N",
+                "connections from one client address still before their hello; more are refused",
+                &Limits::maxPendingPerAddress, 1, 100000, [](qint64 n) { return static_cast<int>(n); }),
         numeric(
             "--max-hello-bytes", "BYTES", "what a connection may send before its hello is through",
             &Limits::maxHelloBytes, 64, 1 << 20, [](qint64 n) { return static_cast<qsizetype>(n); }, true),

@@ -9,6 +9,22 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace veldor {
+namespace {
+
+// The client's address, an IPv4 client on an IPv6 socket written as IPv4, so both count as one.
+QString peerAddress(int fd)
+{
+    sockaddr_storage address = {};
+    socklen_t length = sizeof address;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return {};
+    const QHostAddress host(reinterpret_cast<sockaddr*>(&address));
+    bool isV4 = false;
+    const quint32 v4 = host.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : host.toString();
+}
+
+} // namespace
 
 Server::Server(Database& db, Log& log, int licences, const Limits& limits, QObject* parent)
     : QObject(parent), m_db(db), m_log(log), m_limits(limits),
@@ -52,20 +68,50 @@ void Server::accept(int descriptor)
         refuse(descriptor);
         return;
     }
+    // One address opening connections and never saying hello must not take everybody's slots.
+    const QString address = peerAddress(descriptor);
+    int& pending = m_pendingByAddress[address];
+    if (pending >= m_limits.maxPendingPerAddress) {
+        refuseCrowded(descriptor, address);
+        return;
+    }
+    ++pending;
     ++m_connections;
     // The connection deletes itself once its socket has gone; the parent link covers shutdown.
-    auto* connection = new Connection(descriptor, *this, m_db, m_log);
+    auto* connection = new Connection(descriptor, *this, m_db, m_log, address);
     connection->setParent(this);
+}
+
+void Server::pendingEnded(const QString& address)
+{
+    const auto it = m_pendingByAddress.find(address);
+    if (it != m_pendingByAddress.end() && --*it <= 0)
+        m_pendingByAddress.erase(it);
+}
+
+void Server::sendRefusal(int descriptor, const QByteArray& frame)
+{
+    // Told why, as far as the socket takes it at once; never waited for.
+    (void)!::send(descriptor, frame.constData(), frame.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    ::shutdown(descriptor, SHUT_WR);
+    ::close(descriptor);
+}
+
+void Server::refuseCrowded(int descriptor, const QString& address)
+{
+    static const QByteArray frame = wire::encodeFrame(
+        wire::errorReply(wire::error::TooManyConnections,
+                         u"too many connections from your address before their hello; try again later"_s));
+    sendRefusal(descriptor, frame);
+    logRefusal(u"%1 refused: %2 connections from it before their hello"_s.arg(address).arg(
+        m_limits.maxPendingPerAddress));
 }
 
 void Server::refuse(int descriptor)
 {
-    // Told why, as far as the socket takes it at once; never waited for.
     static const QByteArray frame = wire::encodeFrame(wire::errorReply(
         wire::error::TooManyConnections, u"the server has too many connections; try again later"_s));
-    (void)!::send(descriptor, frame.constData(), frame.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-    ::shutdown(descriptor, SHUT_WR);
-    ::close(descriptor);
+    sendRefusal(descriptor, frame);
     if (m_refused++ == 0)
         m_log.write(
             u"connection limit of %1 reached: refusing new connections (counted, not logged one by one)"_s

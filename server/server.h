@@ -6,6 +6,7 @@
 #include "options.h"
 #include "scheduler.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QTimer>
@@ -44,6 +45,8 @@ private:
     void releaseLicence();
     int nextSessionId() { return ++m_lastSessionId; }
     void connectionGone() { --m_connections; }
+    // A connection from address has said hello, or has gone before it did.
+    void pendingEnded(const QString& address);
     void servedQuickly() { ++m_quickRequests; }
     Scheduler& scheduler() { return m_scheduler; }
     // Refusals before a hello, logged without letting a flood of them flood the log.
@@ -51,6 +54,8 @@ private:
 
     void accept(int descriptor);
     void refuse(int descriptor);
+    void refuseCrowded(int descriptor, const QString& address);
+    static void sendRefusal(int descriptor, const QByteArray& frame);
     void endRefusals();
 
     Database& m_db;
@@ -62,6 +67,7 @@ private:
     int m_licencesInUse = 0;
     int m_lastSessionId = 0;
     int m_connections = 0;
+    QHash<QString, int> m_pendingByAddress; // connections before their hello, by client address
     std::uint64_t m_quickRequests = 0;
     qint64 m_refused = 0; // at the connection limit, since it was last logged
     QTimer m_refusalQuiet;

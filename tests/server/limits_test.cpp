@@ -236,6 +236,35 @@ TEST(ConnectionLimitTest, ConnectionsBeyondTheCapAreRefusedAndLoggedOnce)
     EXPECT_EQ(server.logCount(u"refused: "_s), 0) << "no line per refused connection";
 }
 
+TEST(ConnectionLimitTest, OneAddressCannotTakeEverySlotBeforeItsHello)
+{
+    ServerProcess server;
+    ASSERT_TRUE(
+        server.start(ServerProcess::standardData(), {u"--licences"_s, u"10"_s, u"--max-connections"_s,
+                                                     u"20"_s, u"--max-pending-per-address"_s, u"4"_s}));
+    const QHostAddress flooder(u"127.0.0.1"_s);
+    std::vector<std::unique_ptr<RawClient>> silent;
+    for (int i = 0; i < 4; ++i)
+        silent.push_back(std::make_unique<RawClient>(server.port(), flooder));
+    for (int i = 0; i < 10; ++i) {
+        RawClient extra(server.port(), flooder);
+        const QJsonObject refusal = extra.reply();
+        EXPECT_EQ(errorNumber(refusal), wire::error::TooManyConnections) << i;
+        EXPECT_TRUE(errorText(refusal).contains(u"from your address"_s)) << qPrintable(errorText(refusal));
+        EXPECT_TRUE(extra.closedByServer());
+    }
+    for (int i = 0; i < 6; ++i) {
+        RawClient other(server.port(), QHostAddress(u"127.0.0.2"_s));
+        EXPECT_TRUE(other.hello()[u"ok"_s].toBool()) << "another address is served while one floods, " << i;
+    }
+    EXPECT_TRUE(server.waitForLog(u"127.0.0.1 refused: 4 connections from it before their hello"_s));
+
+    // A hello makes room for the next connection from the same address.
+    EXPECT_TRUE(silent.front()->hello()[u"ok"_s].toBool());
+    RawClient next(server.port(), flooder);
+    EXPECT_TRUE(next.hello()[u"ok"_s].toBool());
+}
+
 TEST(ConnectionLimitTest, TooMuchBeforeHelloIsRefused)
 {
     ServerProcess server;
@@ -282,7 +311,8 @@ TEST(ConnectionLimitTest, OutOfDescriptorsAcceptingPausesWithoutSpinning)
         const rlimit few = {24, 24};
         ::setrlimit(RLIMIT_NOFILE, &few);
     });
-    ASSERT_TRUE(server.start(ServerProcess::standardData(), {u"--max-connections"_s, u"1000"_s}))
+    ASSERT_TRUE(server.start(ServerProcess::standardData(),
+                             {u"--max-connections"_s, u"1000"_s, u"--max-pending-per-address"_s, u"1000"_s}))
         << qPrintable(server.error());
     std::vector<std::unique_ptr<RawClient>> clients;
     for (int i = 0; i < 40; ++i)

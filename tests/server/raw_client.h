@@ -13,8 +13,11 @@ namespace testsupport {
 class RawClient final
 {
 public:
-    explicit RawClient(quint16 port)
+    // from: the local address to connect from (anything in 127.0.0.0/8 is this machine).
+    explicit RawClient(quint16 port, const QHostAddress& from = {})
     {
+        if (!from.isNull())
+            socket.bind(from);
         socket.connectToHost(QHostAddress::LocalHost, port);
         socket.waitForConnected(3000);
     }
