@@ -1,3 +1,5 @@
+# Who makes the program, as packages, software centres, the file's properties and Add/Remove Programs name it.
+set(PLENVARO_DEVELOPER "Plenvaro developers" CACHE STRING "Who makes the program")
 # The program's name on the desktop: its desktop entry, software-centre data and the window's application id.
 set(PLENVARO_APP_ID "org.plenvaro.Plenvaro")
 
@@ -36,7 +38,44 @@ function(plenvaro_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE plenvaro_common ${ARG_LIBS})
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;PLENVARO_BUILD_DIR=${CMAKE_BINARY_DIR}"
-        TIMEOUT 300)
+    plenvaro_test_environment(environment)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 300)
+endfunction()
+
+# What a test process needs in its environment: on Windows (run through Wine) the Qt and compiler
+# runtime DLLs on WINEPATH, as an installed program has them beside it. Wine hands a Windows program
+# none of the host's QT_* variables, but WINEQT_X it hands on as QT_X.
+function(plenvaro_test_environment variable)
+    set(environment "QT_QPA_PLATFORM=offscreen" "PLENVARO_BUILD_DIR=${CMAKE_BINARY_DIR}")
+    if(WIN32)
+        plenvaro_windows_runtime_dirs(dirs)
+        list(TRANSFORM dirs PREPEND "Z:")
+        list(JOIN dirs "\\;" winepath)
+        list(APPEND environment "WINEPATH=${winepath}" "WINEQT_QPA_PLATFORM=offscreen")
+    endif()
+    set(${variable} "${environment}" PARENT_SCOPE)
+endfunction()
+
+# The folders of the Qt DLLs and of the compiler's runtime DLLs (libstdc++, libgcc_s, libwinpthread).
+function(plenvaro_windows_runtime_dirs variable)
+    get_property(runtime GLOBAL PROPERTY PLENVARO_WINDOWS_RUNTIME_DIRS)
+    if(NOT runtime)
+        foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+            execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+                            OUTPUT_VARIABLE found OUTPUT_STRIP_TRAILING_WHITESPACE)
+            if(NOT IS_ABSOLUTE "${found}" OR NOT EXISTS "${found}")
+                message(FATAL_ERROR "${CMAKE_CXX_COMPILER} knows no ${dll}")
+            endif()
+            get_filename_component(dir "${found}" DIRECTORY)
+            get_filename_component(dir "${dir}" REALPATH)
+            list(APPEND runtime "${dir}")
+        endforeach()
+        list(REMOVE_DUPLICATES runtime)
+        set_property(GLOBAL PROPERTY PLENVARO_WINDOWS_RUNTIME_DIRS "${runtime}")
+    endif()
+    set(dirs ${runtime})
+    if(TARGET Qt6::Core)
+        list(PREPEND dirs "$<TARGET_FILE_DIR:Qt6::Core>")
+    endif()
+    set(${variable} "${dirs}" PARENT_SCOPE)
 endfunction()

@@ -198,3 +198,35 @@ demo_visible_windows() {
         echo "    $(xdotool getwindowname "$wid" 2>/dev/null || echo "(window $wid)")"
     done
 }
+
+# --- the Windows program under Wine (scripts/demo --windows) -------------------------------------------
+
+# Runs a Wine command in the prefix DEMO_WINE_PREFIX: no debug noise, no prompts for Mono or Gecko. The
+# program's log lines go to standard error (Wine hands QT_ variables over only with a WINE prefix).
+demo_wine() {
+    env WINEPREFIX="$DEMO_WINE_PREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=" \
+        WINEQT_FORCE_STDERR_LOGGING=1 "$@"
+}
+
+# Boots the prefix DIR once (its registry keeps the program's settings between runs); DISPLAY must be
+# set already, as Wine's desktop process starts now and stays on that display.
+demo_wine_prefix() {
+    DEMO_WINE_PREFIX=$1
+    if [ ! -f "$DEMO_WINE_PREFIX/system.reg" ]; then
+        echo "Setting up a Wine prefix in $DEMO_WINE_PREFIX (about 20 s)."
+        mkdir -p "$DEMO_WINE_PREFIX"
+        demo_wine /usr/lib/wine/wine64 wineboot -i </dev/null >"$DEMO_WINE_PREFIX.boot.log" 2>&1 || {
+            demo_show_log "wineboot" "$DEMO_WINE_PREFIX.boot.log"
+            demo_fail "wineboot failed in $DEMO_WINE_PREFIX"
+        }
+    fi
+}
+
+# Ends every Windows process of the prefix and its wineserver.
+demo_wine_stop() {
+    if [ -z "${DEMO_WINE_PREFIX:-}" ] || [ ! -d "$DEMO_WINE_PREFIX" ]; then
+        return 0
+    fi
+    demo_wine /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+    demo_wine /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
+}

@@ -13,7 +13,7 @@ QT_WINDOWS_VERSION=6.4.2
 # A private Wine: no debug noise, no prompts for Mono or Gecko, Windows-1252 as the ANSI code page
 # (Wine takes it from the locale). DISPLAY is the caller's: empty for tests without windows.
 with_wine() {
-    env WINEPREFIX="$WINDOWS_PREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C "$@"
+    env WINEPREFIX="$WINDOWS_PREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=" LC_ALL=C "$@"
 }
 
 windows_cleanup() {
@@ -130,6 +130,8 @@ run_windows_tests() {
     WINDOWS_PREFIX=$(mktemp -d)
     trap windows_cleanup EXIT
     with_wine "$WINE" wineboot -i </dev/null >/dev/null 2>&1
+    # Tests copy the booted prefix: its registry is on disk once Wine's services have ended.
+    with_wine "$WINESERVER" -w >/dev/null 2>&1
     # msvcrt ends lines with CR LF on stdout.
     local rc=0
     with_wine ctest --test-dir "$dir/build" --output-on-failure -j "$(nproc)" </dev/null 2>&1 | tr -d '\r' || rc=$?

@@ -1,8 +1,8 @@
 #include "server_process.h"
+#include "standard_data.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QThread>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -51,7 +51,7 @@ bool ServerProcess::launch(quint16 port)
         m_process->setChildProcessModifier(m_childSetup);
     m_process->start(QString::fromUtf8(VELDOR_SERVER_PATH),
                      QStringList{u"--data"_s, dataPath(), u"--port"_s, QString::number(port), u"--licences"_s,
-                                 QString::number(m_licences), u"--log"_s, m_dir.filePath(u"server.log"_s)} +
+                                 QString::number(m_licences), u"--log"_s, logPath()} +
                          m_options);
     if (!m_process->waitForStarted(5000)) {
         m_error = u"veldor-server did not start: "_s + m_process->errorString();
@@ -96,10 +96,7 @@ QString ServerProcess::connectString() const
 
 QString ServerProcess::log() const
 {
-    QFile file(m_dir.filePath(u"server.log"_s));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll());
+    return serverLog().text();
 }
 
 bool ServerProcess::waitForLog(const QString& text, int timeoutMs) const
@@ -109,51 +106,32 @@ bool ServerProcess::waitForLog(const QString& text, int timeoutMs) const
 
 bool ServerProcess::waitForLogCount(const QString& text, qsizetype count, int timeoutMs) const
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (log().count(text) < count) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
+    return serverLog().waitForCount(text, count, timeoutMs);
 }
 
 qsizetype ServerProcess::logCount(const QString& text) const
 {
-    return log().count(text);
+    return serverLog().count(text);
+}
+
+QString ServerProcess::logPath() const
+{
+    return m_dir.filePath(u"server.log"_s);
+}
+
+ServerLog ServerProcess::serverLog() const
+{
+    return ServerLog(logPath());
 }
 
 QByteArray ServerProcess::standardData()
 {
-    return R"json({
-  "objects": {
-    "VD.ParPersEdv": {
-      "1||K17": {"Passwort": "geheim", "AKTIV": "J", "PNAME": "Maier", "ABTNR": "3", "DW": "12",
-                 "BERGRP": "A", "PNR": "4711"},
-      "1||K18": {"Passwort": "geheim", "AKTIV": "N", "PNAME": "Huber", "ABTNR": "3", "DW": "13",
-                 "BERGRP": "B", "PNR": "4712"},
-      "1||K19": {"Passwort": "geheim", "AKTIV": "J", "PNAME": "Schulz", "ABTNR": "9", "DW": "14",
-                 "BERGRP": "C", "PNR": "4713"},
-      "1||K22": {"Passwort": "geheim", "AKTIV": "j", "PNAME": "Klein", "ABTNR": "3", "DW": "15",
-                 "BERGRP": "A", "PNR": "4711"},
-      "1||K21": {"Passwort": "kasse", "AKTIV": "J", "PNAME": "Yilmaz", "ABTNR": "3", "DW": "21",
-                 "BERGRP": "A", "PNR": "4711"},
-      "1||K20": {"Passwort": null, "AKTIV": "J", "PNAME": "Lange", "ABTNR": "3", "DW": null,
-                 "BERGRP": "A", "PNR": "4799"}
-    },
-    "VD.ParPersAbt": {"1||3": {"abtbez": "Einkauf"}},
-    "VD.PersBasis": {"1||4711": {"FAX": "0711 4711", "email": "maier@example.org"},
-                     "1||4713": {"FAX": "0711 4713", "email": "schulz@example.org"}},
-    "VD.ArtLagerFilInfo": {"1||123456||0": {"LAGST": "42"}, "1||654321||0": {"LAGST": "0"},
-                           "1||777777||0": {"LAGST": "5"}}
-  },
-  "globals": {"^TOVI(1,3,1,1{today},123456)": "7'3'x", "^TOVI(1,3,1,1{today},654321)": "0'1"}
-})json";
+    return QByteArray(kStandardData);
 }
 
 QStringList ServerProcess::logLines() const
 {
-    return log().split(u'\n', Qt::SkipEmptyParts);
+    return serverLog().lines();
 }
 
 Finished runServer(const QStringList& args)

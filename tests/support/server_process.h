@@ -1,5 +1,7 @@
 #pragma once
 
+#include "server_log.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QProcess>
@@ -42,12 +44,14 @@ public:
     qsizetype logCount(const QString& text) const;
     const QString& error() const { return m_error; }
     QString dataPath() const;
+    QString logPath() const;
 
     // The data every test starts from: user K17 "geheim" in company 1, department 3, person 4711.
     static QByteArray standardData();
 
 private:
     bool launch(quint16 port);
+    ServerLog serverLog() const;
 
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_process;

@@ -91,6 +91,10 @@ st_report() {
         echo "--- stored login settings:" >&2
         "$ST_STORE_TOOL" show 2>&1 | sed 's/^/    /' >&2 || true
     fi
+    # What a user of this library knows besides (the Windows tests: the settings in the registry).
+    if declare -F st_report_more >/dev/null; then
+        st_report_more
+    fi
 }
 
 st_fail() {
@@ -101,10 +105,16 @@ st_fail() {
 
 # --- the program -------------------------------------------------------------------------------------
 
+# Becomes the program (exec: its process id is the program's, for the signals at the end). Runs only
+# in st_start_app's background subshell. The Windows tests run the program through Wine instead.
+st_run_app() {
+    # xcb explicitly: the environment may carry the offscreen platform of the other tests.
+    QT_QPA_PLATFORM=xcb exec "$ST_APP" "$@"
+}
+
 st_start_app() {
     [ -z "$ST_APP_PID" ] || st_fail "st_start_app: the program is already running"
-    # xcb explicitly: the environment may carry the offscreen platform of the other tests.
-    QT_QPA_PLATFORM=xcb "$ST_APP" "$@" >>"$ST_TMP/plenvaro.out" 2>&1 </dev/null &
+    st_run_app "$@" >>"$ST_TMP/plenvaro.out" 2>&1 </dev/null &
     ST_APP_PID=$!
     ST_APP_RC=""
     DEMO_PIDS+=("$ST_APP_PID")

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include <optional>
 #include <vector>
 
 namespace ado::test {
@@ -16,18 +17,21 @@ inline constexpr char16_t kConnectionString[] = u"PROVIDER=MSDASQL;dsn=tovi_net;
 //   tovi_net      -> databasePath(), StepAPI=1
 //   tovi_missing  -> a driver file that does not exist
 // Created on first use, before any ODBC call of the process; throws if the files cannot be written.
+// Under Wine the driver manager is the host's, which reads the environment Wine started with: there
+// with_odbc_sandbox.sh makes the directory and names it in PLENVARO_TEST_ODBC_DIR.
 class OdbcSandbox final
 {
 public:
     static OdbcSandbox& instance();
     static bool driverAvailable();
 
-    QString directory() const { return dir_.path(); }
-    QString databasePath() const { return dir_.filePath(QStringLiteral("kundenkarte.db")); }
+    QString directory() const { return dir_; }
+    QString databasePath() const { return dir_ + QStringLiteral("/kundenkarte.db"); }
 
 private:
     OdbcSandbox();
-    QTemporaryDir dir_;
+    std::optional<QTemporaryDir> owned_; // where the test makes the directory itself
+    QString dir_;
 };
 
 struct Article

@@ -1,17 +1,13 @@
+#include "factory_helpers.h"
 #include "platform/objfactory/factory.h"
 #include "platform/wire/wire.h"
-#include "server_process.h"
-
-#include <QDate>
-#include <QTcpServer>
+#include "standard_server.h"
+#include "test_listener.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <csignal>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 using namespace Qt::Literals::StringLiterals;
@@ -19,33 +15,16 @@ using namespace std::chrono_literals;
 using objfactory::Error;
 using objfactory::Factory;
 using objfactory::ServerObject;
-using testsupport::ServerProcess;
+using objtest::errorOf;
+using objtest::today;
+using testsupport::StandardServer;
 
 namespace {
-
-QString today()
-{
-    return QDate::currentDate().toString(u"yyMMdd"_s);
-}
-
-// The error a call raises, or number 0 when it raised none.
-template <typename F> Error errorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const Error& e) {
-        return e;
-    }
-    return Error(0, {});
-}
 
 class FactoryTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.start(ServerProcess::standardData(), 3)) << qPrintable(server.error());
-    }
+    void SetUp() override { ASSERT_TRUE(server.start()) << qPrintable(server.error()); }
 
     bool connect(Factory& f)
     {
@@ -53,7 +32,7 @@ protected:
         return f.Connect(cs);
     }
 
-    ServerProcess server;
+    StandardServer server;
 };
 
 } // namespace
@@ -145,110 +124,33 @@ TEST_F(FactoryTest, ConnectedQueryFollowsTheConnection)
     EXPECT_FALSE(f.Connect(wrongNamespace));
 }
 
-TEST_F(FactoryTest, LicencesAreTakenPerSessionAndGivenBack)
-{
-    Factory a, b, c, d;
-    ASSERT_TRUE(connect(a));
-    ASSERT_TRUE(connect(b));
-    ASSERT_TRUE(connect(c));
-    EXPECT_FALSE(connect(d)) << "three licences, fourth session";
-    EXPECT_TRUE(d.lastError().contains(u"licence"_s)) << qPrintable(d.lastError());
-
-    b.Disconnect();
-    ASSERT_TRUE(server.waitForLog(u"licences in use 2 of 3"_s));
-    EXPECT_TRUE(connect(d)) << "a disconnect gives the licence back";
-
-    // A client killed in the middle of its session gives its licence back too.
-    c.Disconnect();
-    ASSERT_TRUE(server.waitForLogCount(u"closed (licences in use 2 of 3)"_s, 2));
-    const pid_t child = fork();
-    if (child == 0) {
-        Factory held;
-        QString cs = server.connectString();
-        if (!held.Connect(cs))
-            _exit(1);
-        pause();
-        _exit(0);
-    }
-    ASSERT_TRUE(server.waitForLogCount(u"opened from"_s, 5));
-    Factory e;
-    EXPECT_FALSE(connect(e));
-    ::kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    ASSERT_TRUE(server.waitForLogCount(u"closed (licences in use 2 of 3)"_s, 3));
-    EXPECT_TRUE(connect(e));
-}
-
-TEST_F(FactoryTest, ServerGoneThenBack)
-{
-    Factory f;
-    ASSERT_TRUE(connect(f));
-    server.kill();
-    // The connected query notices a closed peer without a failed call first.
-    for (int i = 0; i < 100 && f.IsConnected(); ++i)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_FALSE(f.IsConnected());
-    const int number = errorOf([&] { f.ClassObject(u"VD.Windows"_s); }).number();
-    EXPECT_TRUE(number == wire::error::ConnectionLost || number == wire::error::NotConnected) << number;
-
-    ASSERT_TRUE(server.restart()) << qPrintable(server.error());
-    Factory again;
-    ASSERT_TRUE(connect(again));
-    EXPECT_EQ(again.OpenId(u"VD.ArtLagerFilInfo"_s, u"1||123456||0"_s).property(u"LAGST"_s), u"42"_s);
-}
-
-TEST_F(FactoryTest, ACallDuringTheSessionFailsWhenTheServerDies)
-{
-    Factory f;
-    ASSERT_TRUE(connect(f));
-    ServerObject windows = f.ClassObject(u"VD.Windows"_s);
-    server.kill();
-    const Error lost = errorOf([&] { windows.call(u"Xecute"_s, u"S P0=1"_s); });
-    EXPECT_TRUE(lost.number() == wire::error::ConnectionLost || lost.number() == wire::error::NotConnected)
-        << lost.number();
-    EXPECT_FALSE(f.IsConnected());
-}
-
-TEST_F(FactoryTest, AHungServerGivesATimeoutNotAFrozenProgram)
-{
-    Factory f(objfactory::Timeouts{1000ms, 300ms});
-    ASSERT_TRUE(connect(f));
-    ServerObject windows = f.ClassObject(u"VD.Windows"_s);
-    // Stop the server process, as a hung server would be.
-    ASSERT_EQ(::kill(static_cast<pid_t>(server.pid()), SIGSTOP), 0);
-    const Error timeout = errorOf([&] { windows.call(u"Xecute"_s, u"S P0=1"_s); });
-    ASSERT_EQ(::kill(static_cast<pid_t>(server.pid()), SIGCONT), 0);
-    EXPECT_EQ(timeout.number(), wire::error::Timeout);
-    EXPECT_FALSE(f.IsConnected()) << "after a timeout the stream is out of step and given up";
-}
-
 TEST(FactoryConnect, AServerThatNeverAnswersTheHelloIsUnreachable)
 {
-    QTcpServer silent;
-    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    objtest::Listener silent;
+    ASSERT_TRUE(silent.isListening()) << qPrintable(silent.error());
     Factory f(objfactory::Timeouts{1000ms, 300ms});
-    QString cs = u"cn_iptcp:127.0.0.1[%1]:VELDOR"_s.arg(silent.serverPort());
+    QString cs = u"cn_iptcp:127.0.0.1[%1]:VELDOR"_s.arg(silent.port());
     EXPECT_FALSE(f.Connect(cs));
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
-    QString nobody = u"cn_iptcp:127.0.0.1[%1]:VELDOR"_s.arg(closed.serverPort());
+    EXPECT_FALSE(f.lastError().isEmpty());
+    objtest::Listener closed;
+    ASSERT_TRUE(closed.isListening()) << qPrintable(closed.error());
+    QString nobody = u"cn_iptcp:127.0.0.1[%1]:VELDOR"_s.arg(closed.port());
     closed.close();
     EXPECT_FALSE(f.Connect(nobody));
+    EXPECT_FALSE(f.lastError().isEmpty());
 }
 
 TEST_F(FactoryTest, ManyConcurrentClientsEachGetTheirOwnAnswers)
 {
-    server.stop();
-    ServerProcess big;
-    ASSERT_TRUE(big.start(ServerProcess::standardData(), 64));
     constexpr int clients = 24;
+    static_assert(clients < StandardServer::Licences);
     constexpr int rounds = 100;
     std::atomic<int> good{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < clients; ++t) {
         threads.emplace_back([&, t] {
             Factory f;
-            QString cs = big.connectString();
+            QString cs = server.connectString();
             if (!f.Connect(cs))
                 return;
             ServerObject windows = f.ClassObject(u"VD.Windows"_s);
@@ -265,4 +167,18 @@ TEST_F(FactoryTest, ManyConcurrentClientsEachGetTheirOwnAnswers)
     for (auto& t : threads)
         t.join();
     EXPECT_EQ(good.load(), clients * rounds);
+}
+
+TEST_F(FactoryTest, TheStockOfTheDemoArticleAndTodaysFigure)
+{
+    Factory f;
+    ASSERT_TRUE(connect(f));
+    ServerObject stock = f.OpenId(u"VD.ArtLagerFilInfo"_s, u"1||123456||0"_s);
+    EXPECT_EQ(stock.property(u"LAGST"_s), u"42"_s);
+    stock.SYS_Close();
+    ServerObject windows = f.ClassObject(u"VD.Windows"_s);
+    windows.call(u"Xecute"_s, u"S FIRMA=1,FIL=0,PERSONAL=\"K17\""_s);
+    EXPECT_EQ(windows.call(u"Xecute"_s, u"S P0=$P(^TOVI(1,3,1,1%1,123456),\"'\",1)"_s.arg(today())), u"7"_s);
+    EXPECT_EQ(windows.call(u"Xecute"_s, u"S P0=$P(^TOVI(1,3,1,1%1,654321),\"'\",1)"_s.arg(today())), u"0"_s);
+    EXPECT_EQ(f.OpenId(u"VD.ArtLagerFilInfo"_s, u"1||654321||0"_s).property(u"LAGST"_s), u"0"_s);
 }

@@ -1,0 +1,115 @@
+# Builds the MSI from the staged installation (the target `msi`):
+#   cmake -DWIXL=... -DSTAGE_DIR=... -DBASE_DIR=... -DWXS=... -DWORK_DIR=... -DMSI=... -P make-msi.cmake
+# WXS names the program itself; every other staged file is listed here, one component each, in
+# WORK_DIR/files.wxi (the components, in their folders) and WORK_DIR/file-refs.wxi (their references
+# for the feature), so whatever the install rules stage is installed and uninstalled. wixl takes no
+# absolute source paths: they are relative to BASE_DIR, where it runs.
+cmake_minimum_required(VERSION 3.25)
+foreach(variable IN ITEMS WIXL STAGE_DIR BASE_DIR WXS WORK_DIR MSI)
+    if(NOT DEFINED ${variable})
+        message(FATAL_ERROR "make-msi.cmake: ${variable} is not set")
+    endif()
+endforeach()
+if(NOT EXISTS "${STAGE_DIR}/plenvaro.exe")
+    message(FATAL_ERROR "make-msi.cmake: ${STAGE_DIR} holds no plenvaro.exe; stage first")
+endif()
+
+file(GLOB_RECURSE staged LIST_DIRECTORIES false RELATIVE "${STAGE_DIR}" "${STAGE_DIR}/*")
+list(REMOVE_ITEM staged plenvaro.exe)
+list(SORT staged)
+
+# An identifier the installer database accepts (letters, digits, "_" and "."; at most 72 characters)
+# for a staged path, different for different paths.
+set(used_ids "")
+function(installer_id kind path out)
+    string(MAKE_C_IDENTIFIER "${path}" id)
+    string(LENGTH "${id}" length)
+    if(length GREATER 60)
+        string(MD5 hash "${path}")
+        set(id "${hash}")
+    endif()
+    set(id "${kind}_${id}")
+    if(id IN_LIST used_ids)
+        message(FATAL_ERROR "make-msi.cmake: two staged paths are both named ${id}")
+    endif()
+    set(used_ids ${used_ids} "${id}" PARENT_SCOPE)
+    set(${out} "${id}" PARENT_SCOPE)
+endfunction()
+
+function(xml_escape text out)
+    string(REPLACE "&" "&amp;" text "${text}")
+    string(REPLACE "<" "&lt;" text "${text}")
+    string(REPLACE ">" "&gt;" text "${text}")
+    string(REPLACE "\"" "&quot;" text "${text}")
+    set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+# The folders below the installation folder, parents before their children.
+set(folders "")
+foreach(path IN LISTS staged)
+    get_filename_component(folder "${path}" DIRECTORY)
+    while(folder AND NOT folder IN_LIST folders)
+        list(APPEND folders "${folder}")
+        get_filename_component(folder "${folder}" DIRECTORY)
+    endwhile()
+endforeach()
+list(SORT folders)
+
+set(components "")
+set(refs "")
+# Writes the components of the files directly in FOLDER ("" for the installation folder), then its
+# subfolders with theirs.
+function(write_folder folder indent)
+    foreach(path IN LISTS staged)
+        get_filename_component(parent "${path}" DIRECTORY)
+        if(NOT parent STREQUAL folder)
+            continue()
+        endif()
+        get_filename_component(name "${path}" NAME)
+        installer_id(c "${path}" component)
+        installer_id(f "${path}" file_id)
+        xml_escape("${name}" name)
+        file(RELATIVE_PATH source "${BASE_DIR}" "${STAGE_DIR}/${path}")
+        xml_escape("${source}" source)
+        string(APPEND components
+            "${indent}<Component Id=\"${component}\" Guid=\"*\" Win64=\"yes\">\n"
+            "${indent}  <File Id=\"${file_id}\" Name=\"${name}\" Source=\"${source}\" KeyPath=\"yes\"/>\n"
+            "${indent}</Component>\n")
+        string(APPEND refs "  <ComponentRef Id=\"${component}\"/>\n")
+    endforeach()
+    foreach(sub IN LISTS folders)
+        get_filename_component(parent "${sub}" DIRECTORY)
+        if(NOT parent STREQUAL folder)
+            continue()
+        endif()
+        get_filename_component(name "${sub}" NAME)
+        installer_id(d "${sub}" directory)
+        xml_escape("${name}" name)
+        string(APPEND components "${indent}<Directory Id=\"${directory}\" Name=\"${name}\">\n")
+        write_folder("${sub}" "${indent}  ")
+        string(APPEND components "${indent}</Directory>\n")
+    endforeach()
+    set(components "${components}" PARENT_SCOPE)
+    set(refs "${refs}" PARENT_SCOPE)
+    set(used_ids "${used_ids}" PARENT_SCOPE)
+endfunction()
+write_folder("" "  ")
+
+set(header "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- Written by make-msi.cmake from ${STAGE_DIR}. -->\n")
+file(MAKE_DIRECTORY "${WORK_DIR}")
+file(WRITE "${WORK_DIR}/files.wxi" "${header}<Include>\n${components}</Include>\n")
+file(WRITE "${WORK_DIR}/file-refs.wxi" "${header}<Include>\n${refs}</Include>\n")
+
+# Only this version's MSI stays in its folder, so whoever looks for "the" MSI there finds this one.
+get_filename_component(msi_dir "${MSI}" DIRECTORY)
+file(GLOB old_packages "${msi_dir}/*.msi")
+if(old_packages)
+    file(REMOVE ${old_packages})
+endif()
+execute_process(COMMAND "${WIXL}" -a x64 -I "${WORK_DIR}" -o "${MSI}.partial" "${WXS}"
+                WORKING_DIRECTORY "${BASE_DIR}" RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    file(REMOVE "${MSI}.partial")
+    message(FATAL_ERROR "make-msi.cmake: wixl failed on ${WXS}")
+endif()
+file(RENAME "${MSI}.partial" "${MSI}")
