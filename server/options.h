@@ -14,7 +14,7 @@ struct Limits
 {
     int maxConnections = 64; // open connections, with or without a session
     bool maxConnectionsGiven = false;
-    int maxPendingPerAddress = 16;  // connections from one client address still before their hello
+    int maxPendingPerAddress = 32;  // connections from one client address still before their hello
     qsizetype maxHelloBytes = 4096; // what a connection may send before its hello is through
     std::chrono::seconds helloTimeout{10};
     std::chrono::seconds idleTimeout{600};        // a session without a request for so long is closed
