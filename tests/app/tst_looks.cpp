@@ -9,7 +9,8 @@
 #include "platform/forms/design_font.h"
 #include "platform/forms/msgbox.h"
 #include "platform/forms/test_reset.h"
-#include "platform/winreg/registry_api.h"
+
+#include "registry_sandbox.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -18,7 +19,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -99,9 +99,7 @@ class LooksTest final : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_store.isValid());
-        qputenv("PLENVARO_REGISTRY", m_store.filePath(u"registry.sqlite3"_s).toUtf8());
-        plenvaroRegistryReset();
+        QVERIFY2(m_registry.isValid(), qPrintable(m_registry.error()));
         forms::installDesignFont();
         QVERIFY2(forms::installGermanToolkitTexts(), "qtbase_de is not installed (qt6-translations-l10n)");
         dialogs::windows::install();
@@ -116,7 +114,6 @@ private Q_SLOTS:
     {
         dialogs::windows::destroyAll();
         forms::resetForTests();
-        plenvaroRegistryReset();
     }
 
     void everyWindowUsesTheDesignFont()
@@ -276,7 +273,7 @@ private:
                 &dialogs::windows::programmverlauf()};
     }
 
-    QTemporaryDir m_store;
+    testsupport::RegistrySandbox m_registry;
     app::FMStart* m_main = nullptr;
 };
 

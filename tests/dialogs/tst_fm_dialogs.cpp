@@ -6,17 +6,17 @@
 #include "platform/forms/msgbox.h"
 #include "platform/forms/test_reset.h"
 #include "platform/forms/twips.h"
-#include "platform/winreg/registry_api.h"
 #include "session/session_settings.h"
 #include "session/settings_store.h"
 #include "session/text_routines.h"
+
+#include "registry_sandbox.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -56,8 +56,7 @@ private Q_SLOTS:
         session::resetSession();
         dialogs::windows::destroyAll();
         dialogs::windows::install();
-        qputenv("PLENVARO_REGISTRY", store.filePath(u"registry.sqlite3"_s).toUtf8());
-        plenvaroRegistryReset();
+        QVERIFY2(registry.isValid(), qPrintable(registry.error()));
     }
     void cleanup() { dialogs::windows::destroyAll(); }
 
@@ -270,7 +269,7 @@ private Q_SLOTS:
     }
 
 private:
-    QTemporaryDir store;
+    testsupport::RegistrySandbox registry;
 };
 
 QTEST_MAIN(FmDialogsTest)

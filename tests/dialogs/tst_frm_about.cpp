@@ -4,6 +4,8 @@
 #include "platform/forms/forms.h"
 #include "platform/winreg/registry_api.h"
 
+#include "registry_sandbox.h"
+
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -124,8 +126,9 @@ private Q_SLOTS:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
-        qputenv("PLENVARO_REGISTRY", m_dir->filePath(u"registry.sqlite3"_s).toLocal8Bit());
-        plenvaroRegistryReset();
+        m_registry.reset(); // one at a time: the old one's end would undo the new one's
+        m_registry = std::make_unique<testsupport::RegistrySandbox>();
+        QVERIFY2(m_registry->isValid(), qPrintable(m_registry->error()));
         qputenv("PLENVARO_PROBE_FILE", QFile::encodeName(probeReport()));
         forms::resetForTests();
         forms::MessageBoxes::setFailIfUnanswered(true);
@@ -137,7 +140,7 @@ private Q_SLOTS:
         processDeletions();
         frmAbout::setUrlOpener({});
         forms::resetForTests();
-        plenvaroRegistryReset();
+        m_registry.reset();
     }
 
     // The caption is rebuilt on every load, and each opening is a new load.
@@ -312,7 +315,8 @@ private Q_SLOTS:
         QFETCH(ToolPath, path);
         QFETCH(ToolFolder, folder);
         QFETCH(Started, started);
-        const QString probe = QFile::decodeName(SYSINFO_PROBE_PATH);
+        const QString probe =
+            QCoreApplication::applicationDirPath() + u'/' + QLatin1StringView(SYSINFO_PROBE_NAME);
         const QString tools = m_dir->filePath(u"tools"_s);
         const QString copy = tools + u"/MSINFO32.EXE"_s;
         QVERIFY(QDir().mkpath(tools));
@@ -350,7 +354,8 @@ private Q_SLOTS:
         QFile report(probeReport());
         QVERIFY(report.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromLocal8Bit(report.readAll()).split(u'\n', Qt::SkipEmptyParts);
-        const QString expected = started == Started::Probe ? probe : QDir::toNativeSeparators(copy);
+        // As registered: the program starts the path it read.
+        const QString expected = QDir::toNativeSeparators(started == Started::Probe ? probe : copy);
         QCOMPARE(lines, QStringList{expected});
     }
 
@@ -358,6 +363,7 @@ private:
     QString probeReport() const { return m_dir->filePath(u"probe-report.txt"_s); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<testsupport::RegistrySandbox> m_registry;
 };
 
 QTEST_MAIN(AboutTest)

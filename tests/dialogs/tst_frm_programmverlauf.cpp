@@ -2,11 +2,11 @@
 
 #include "dialogs/program_windows.h"
 #include "platform/forms/forms.h"
-#include "platform/winreg/registry_api.h"
+
+#include "registry_sandbox.h"
 
 #include <QCloseEvent>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
@@ -58,10 +58,9 @@ class ProgrammverlaufTest final : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_store = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_store->isValid());
-        qputenv("PLENVARO_REGISTRY", m_store->filePath(u"registry.sqlite3"_s).toLocal8Bit());
-        plenvaroRegistryReset();
+        m_registry.reset(); // one at a time: the old one's end would undo the new one's
+        m_registry = std::make_unique<testsupport::RegistrySandbox>();
+        QVERIFY2(m_registry->isValid(), qPrintable(m_registry->error()));
         forms::resetForTests();
         forms::MessageBoxes::setFailIfUnanswered(true);
         dialogs::windows::destroyAll();
@@ -71,7 +70,7 @@ private Q_SLOTS:
     {
         dialogs::windows::destroyAll();
         forms::resetForTests();
-        plenvaroRegistryReset();
+        m_registry.reset();
     }
 
     void statusTextBeforeShowingLoadsTheWindowHidden()
@@ -196,7 +195,7 @@ private Q_SLOTS:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_store;
+    std::unique_ptr<testsupport::RegistrySandbox> m_registry;
 };
 
 QTEST_MAIN(ProgrammverlaufTest)
