@@ -33,14 +33,22 @@ windows_qt_cache() {
 }
 
 # A ready archive of Qt for Windows built by this very recipe, if this machine has one: the archive
-# named by PLENVARO_QT_WINDOWS_ARCHIVE, or the shared toolchains folder beside the checkout.
+# named by PLENVARO_QT_WINDOWS_ARCHIVE, or one in a shared/toolchains folder beside the checkout or beside
+# a folder above it, whose recipe is ours.
 windows_qt_archive() {
-    local archive=${PLENVARO_QT_WINDOWS_ARCHIVE:-}
+    local archive=${PLENVARO_QT_WINDOWS_ARCHIVE:-} dir shared
     if [ -z "$archive" ]; then
-        local shared=$PLENVARO_ROOT/../shared/toolchains
-        archive=$shared/qt-$QT_WINDOWS_VERSION-mingw-w64-x86_64.tar.xz
-        [ -f "$archive" ] && cmp -s "$shared/build-qt-mingw.sh" "$PLENVARO_ROOT/scripts/lib/build-qt-mingw.sh" ||
-            return 1
+        dir=$PLENVARO_ROOT
+        while [ "$dir" != / ]; do
+            dir=$(dirname "$dir")
+            shared=$dir/shared/toolchains
+            if [ -f "$shared/qt-$QT_WINDOWS_VERSION-mingw-w64-x86_64.tar.xz" ] &&
+                cmp -s "$shared/build-qt-mingw.sh" "$PLENVARO_ROOT/scripts/lib/build-qt-mingw.sh"; then
+                archive=$shared/qt-$QT_WINDOWS_VERSION-mingw-w64-x86_64.tar.xz
+                break
+            fi
+        done
+        [ -n "$archive" ] || return 1
     fi
     [ -f "$archive" ] || return 1
     if [ -f "$archive.sha256" ]; then
