@@ -44,7 +44,7 @@ void setServerContext()
     CloseServerObject(windows);
 }
 
-// Ends the program through the login dialog's cancel action.
+// Ends the program as the login dialog's cancel action does, with the status of a reported failure.
 void giveUp()
 {
     forms::MsgBox(u"Server nach 3 Versuchen nicht erreichbar!\r\nAbbruch"_s, forms::Buttons::OkOnly,
@@ -57,7 +57,7 @@ void giveUp()
     } catch (const std::exception&) {
         // Nothing to close.
     }
-    FMPass().BUAusst_Click();
+    ShutdownProgram(1);
 }
 
 } // namespace

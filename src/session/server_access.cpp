@@ -74,12 +74,12 @@ void WaitHundredths(std::int32_t n, std::int32_t& elapsed)
     elapsed = static_cast<std::int32_t>(std::nearbyint(timeOfDay() - start));
 }
 
-void ShutdownProgram()
+void ShutdownProgram(int exitStatus)
 {
     const QList<QWidget*> windows = forms::loadedWindows();
     for (qsizetype i = windows.size() - 1; i >= 0; --i)
         forms::unloadWindow(windows.at(i));
-    forms::endProgram(0);
+    forms::endProgram(exitStatus);
 }
 
 void SelectAllText(QLineEdit& box, bool hasFocus)

@@ -22,7 +22,8 @@ void CloseServerObject(objfactory::ServerObject& object);
 // Waits n hundredths of a second while the windows stay responsive; elapsed in whole seconds.
 void WaitHundredths(std::int32_t n, std::int32_t& elapsed);
 // Unloads every loaded window, newest first, and ends the program.
-[[noreturn]] void ShutdownProgram();
+// exitStatus: 0 when the user chose to end, 1 when the program ends on a failure it has reported.
+[[noreturn]] void ShutdownProgram(int exitStatus = 0);
 void SelectAllText(QLineEdit& box, bool hasFocus);
 
 // A server value used as text: a value the server has none for cannot be, as the runtime said.

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Every way out of the program ends it with exit status 0, also after the server dialog was shown, a
+# Every way out the user chooses ends the program with exit status 0 (giving up after three failed
+# connection attempts with 1, a failure it reported), also after the server dialog was shown, a
 # login was refused or a text box's context menu was used (each leaves windows behind that the end
 # must tear down).
 #   exit_routes.sh BUILD_DIR ROUTE [BEFORE]
@@ -79,7 +80,7 @@ case_give_up() {
         st_close_server_dialog
     done
     st_keys_to "$ST_CONNECT_BOX" "message that the server was not reached three times" Return
-    st_expect_exit 0 "ended after the third failed connection attempt"
+    st_expect_exit 1 "ended after the third failed connection attempt"
 }
 
 st_main "$@"

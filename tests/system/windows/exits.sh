@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Every way out of the Windows program under Wine ends it with exit status 0, also after a refused
-# login left its message box behind.
+# Every way out the user chooses ends the Windows program under Wine with exit status 0 (giving up
+# after three failed connection attempts with 1), also after a refused login left its message box behind.
 #   exits.sh WINDOWS_BUILD_DIR LINUX_BUILD_DIR ROUTE [refused_login]
 #   ROUTE: menu | escape | close_button | close_box | cancel | give_up
 set -euo pipefail
@@ -88,7 +88,7 @@ case_give_up() {
         st_close_server_dialog
     done
     st_keys_to "$ST_CONNECT_BOX" "message that the server was not reached three times" Return
-    st_expect_exit 0 "ended after the third failed connection attempt"
+    st_expect_exit 1 "ended after the third failed connection attempt"
 }
 
 wine_main "$@"
