@@ -103,7 +103,8 @@ demo_write_odbc_ini() {
     db=$(realpath -- "$db")
     driver=$(demo_sqlite_odbc_driver)
     # StepAPI=1: rows are stepped from SQLite as fetched; otherwise the driver keeps its own full copy
-    # of every result besides the program's.
+    # of every result besides the program's. Timeout: milliseconds the driver waits for a database another
+    # program has locked (its own default is 100 s); the program asks for 10 s, which this driver ignores.
     cat >"$ini" <<EOF
 ; Written by scripts/demo at each start; changes here are lost.
 [ODBC Data Sources]
@@ -114,6 +115,7 @@ Description = Plenvaro demo articles
 Driver      = $driver
 Database    = $db
 StepAPI     = 1
+Timeout     = 10000
 EOF
 }
 

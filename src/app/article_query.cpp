@@ -1,5 +1,7 @@
 #include "app/article_query.h"
 
+#include "platform/ado/ado_error.h"
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace app {
@@ -15,6 +17,23 @@ QString ArticleQuery(const std::function<QDate()>& today)
            u"from kk_artikel "_s + u"where kk_artikel.gueltig_ab <= {d'"_s + QueryDate(today()) +
            u" AND kk_artikel.dat_loesch >= {d'"_s + QueryDate(today()) +
            u" AND kk_artikel.gueltig_bis >= {d'"_s + QueryDate(today());
+}
+
+void ReadingArticles(const std::function<void()>& read)
+{
+    try {
+        read();
+    } catch (const ado::Error& error) {
+        if (!error.waitedTooLong())
+            throw;
+        throw ado::Error(
+            error.number(),
+            u"Die Artikeldatenbank (ODBC-Datenquelle %1) ist gesperrt oder antwortet nicht; nach %2 "
+            u"Sekunden aufgegeben.\n%3"_s.arg(QLatin1StringView(ArticleDataSource))
+                .arg(ArticleReadTimeoutSeconds)
+                .arg(error.description()),
+            error.sqlState(), error.nativeError());
+    }
 }
 
 } // namespace app

@@ -15,5 +15,12 @@ QString ArticleQuery(const std::function<QDate()>& today = &QDate::currentDate);
 QString QueryDate(const QDate& day);
 
 inline constexpr auto ArticleConnectionString = "PROVIDER=MSDASQL;dsn=tovi_net;uid=;pwd=;database=tovi;";
+inline constexpr auto ArticleDataSource = "tovi_net";
+// How long reading the list may wait for a database another program holds locked.
+inline constexpr int ArticleReadTimeoutSeconds = 10;
+
+// Runs read; a read that gave up waiting for the database is raised again with a German description
+// naming the data source, the driver's text below it. Every other error passes unchanged.
+void ReadingArticles(const std::function<void()>& read);
 
 } // namespace app

@@ -157,8 +157,9 @@ void FMStart::Form_Load()
     QElapsedTimer reading;
     reading.start();
     auto connection = std::make_shared<ado::Connection>();
+    connection->setCommandTimeout(ArticleReadTimeoutSeconds);
     connection->open(QString::fromLatin1(ArticleConnectionString), QString(), QString());
-    m_recordset.open(ArticleQuery(), connection);
+    ReadingArticles([&] { m_recordset.open(ArticleQuery(), connection); });
     m_grid->setDataSource(&m_recordset);
     logArticles(u"Artikelliste geöffnet"_s, reading.elapsed());
     m_followStock->setChecked(session::GetSetting(QString::fromLatin1(session::SettingsApplication),
@@ -250,7 +251,7 @@ void FMStart::cmdRefresh_Click()
         QElapsedTimer reading;
         reading.start();
         m_grid->setDataSource(nullptr);
-        m_recordset.requery();
+        ReadingArticles([this] { m_recordset.requery(); });
         m_grid->setDataSource(&m_recordset);
         m_followTimer.stop(); // a fresh list is no move of the user's
         logArticles(u"Artikelliste neu gelesen"_s, reading.elapsed());

@@ -1,6 +1,7 @@
 #include "app/article_query.h"
 #include "app/key_table.h"
 #include "app/stock_lookup.h"
+#include "platform/ado/ado_error.h"
 #include "suites.h"
 
 #include <QTest>
@@ -69,6 +70,31 @@ private Q_SLOTS:
         QTest::newRow("Shift+PageDown") << Qt::Key_PageDown << 1 << KeyAction::Next;
         QTest::newRow("F1") << Qt::Key_F1 << 0 << KeyAction::None;
         QTest::newRow("Ctrl+A") << Qt::Key_A << 2 << KeyAction::None;
+    }
+
+    void aReadThatWaitedTooLongIsToldInGermanNamingTheDataSource()
+    {
+        const auto raised = [](const ado::Error& error) {
+            try {
+                app::ReadingArticles([&] { throw error; });
+            } catch (const ado::Error& e) {
+                return e;
+            }
+            return ado::Error(0, {});
+        };
+        const ado::Error locked =
+            raised(ado::Error(-2147467259, u"[SQLite]database is locked (5)"_s, u"HY000"_s, 5));
+        QVERIFY2(
+            locked.description().startsWith(u"Die Artikeldatenbank (ODBC-Datenquelle tovi_net) ist "
+                                            u"gesperrt oder antwortet nicht; nach 10 Sekunden aufgegeben."_s),
+            qPrintable(locked.description()));
+        QVERIFY(locked.description().endsWith(u"\n[SQLite]database is locked (5)"_s));
+        QCOMPARE(locked.nativeError(), 5);
+        QVERIFY(raised(ado::Error(0, u"timed out"_s, u"HYT00"_s)).description().contains(u"tovi_net"_s));
+
+        const ado::Error other =
+            raised(ado::Error(-2147467259, u"no such table: kk_artikel"_s, u"HY000"_s, 1));
+        QCOMPARE(other.description(), u"no such table: kk_artikel"_s);
     }
 
     void keyActionMapsKeysAndExactlyCtrl()

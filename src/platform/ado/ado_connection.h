@@ -31,6 +31,10 @@ public:
     void close() noexcept;
     bool isOpen() const noexcept;
     const QString& connectionString() const noexcept { return connectionString_; }
+    // Seconds a query may wait (for a lock, say) before it fails, where the driver supports it; 0 waits
+    // for ever. ADO's default is 30.
+    int commandTimeout() const noexcept { return commandTimeout_; }
+    void setCommandTimeout(int seconds) noexcept { commandTimeout_ = seconds; }
 
 private:
     friend class Recordset;
@@ -40,6 +44,7 @@ private:
     std::unique_ptr<detail::Environment> environment_;
     std::unique_ptr<detail::ConnectionHandle> handle_;
     QString connectionString_;
+    int commandTimeout_ = 30;
 };
 
 } // namespace ado

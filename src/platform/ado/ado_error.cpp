@@ -11,6 +11,15 @@ Error::Error(int number, QString description, QString sqlState, int nativeError)
       sqlState_(std::move(sqlState)), nativeError_(nativeError)
 {}
 
+bool Error::waitedTooLong() const noexcept
+{
+    // HYT00/HYT01: ODBC's timeouts. SQLite's own busy wait ends in "database is locked" (SQLITE_BUSY 5,
+    // SQLITE_LOCKED 6) under any SQLSTATE its driver chooses.
+    return sqlState_ == u"HYT00"_s || sqlState_ == u"HYT01"_s ||
+           description_.contains(u"database is locked"_s, Qt::CaseInsensitive) ||
+           description_.contains(u"database table is locked"_s, Qt::CaseInsensitive);
+}
+
 Error Error::noCurrentRecord()
 {
     return Error(adErrNoCurrentRecord, u"Either BOF or EOF is True, or the current record has been deleted. "

@@ -32,6 +32,8 @@ public:
     // errors.
     const QString& sqlState() const noexcept { return sqlState_; }
     int nativeError() const noexcept { return nativeError_; }
+    // The driver gave up waiting: a query timeout, or a database locked by someone else.
+    bool waitedTooLong() const noexcept;
 
     // ADO's own errors, with ADO's texts.
     static Error noCurrentRecord();

@@ -29,7 +29,8 @@ std::unique_ptr<detail::ResultSet> fetch(const Connection& connection, const QSt
     if (handle == nullptr || !connection.isOpen())
         throw Error::invalidConnection();
     try {
-        return std::make_unique<detail::ResultSet>(detail::fetchResult(handle->get(), source, transfer));
+        return std::make_unique<detail::ResultSet>(
+            detail::fetchResult(handle->get(), source, transfer, connection.commandTimeout()));
     } catch (const std::bad_alloc&) {
         throw Error(adErrOutOfMemory, u"There is not enough memory to hold the query result."_s);
     }

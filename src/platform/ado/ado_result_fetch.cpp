@@ -54,8 +54,11 @@ Error noRowsError()
 }
 
 // Executes and describes the result's columns; false when the statement returns no result set.
-bool execute(const StatementHandle& statement, const QString& sql, ResultSet& result)
+bool execute(const StatementHandle& statement, const QString& sql, ResultSet& result, int timeoutSeconds)
 {
+    // A driver without query timeouts refuses the attribute; its statement then waits as it always did.
+    SQLSetStmtAttr(statement.get(), SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(std::max(timeoutSeconds, 0))), 0);
     const SQLRETURN rc = SQLExecDirectW(statement.get(), sqlText(sql), SQL_NTS);
     if (rc == SQL_NO_DATA)
         return false;
@@ -295,13 +298,13 @@ void appendUtf8(PodBuffer<char>& out, const char16_t* text, std::size_t length)
     out.shrink(out.size() - length * 3 + static_cast<std::size_t>(dst - start));
 }
 
-ResultSet fetchResult(SQLHDBC connection, const QString& statement, TextTransfer transfer)
+ResultSet fetchResult(SQLHDBC connection, const QString& statement, TextTransfer transfer, int timeoutSeconds)
 {
     const QString sql = canonicalEscapes(statement);
     {
         const StatementHandle handle(connection);
         ResultSet result;
-        if (!execute(handle, sql, result))
+        if (!execute(handle, sql, result, timeoutSeconds))
             throw noRowsError();
         switch (fetchBlocks(handle, result, transfer)) {
         case BlockFetch::Complete:
@@ -317,7 +320,7 @@ ResultSet fetchResult(SQLHDBC connection, const QString& statement, TextTransfer
     // result again, value by value. The first statement is gone by now, for drivers that allow only one.
     const StatementHandle handle(connection);
     ResultSet result;
-    if (!execute(handle, sql, result))
+    if (!execute(handle, sql, result, timeoutSeconds))
         throw noRowsError();
     fetchRows(handle, result, transfer);
     return result;

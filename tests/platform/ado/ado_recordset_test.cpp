@@ -388,6 +388,25 @@ TEST_F(RecordsetTest, FailedRequeryKeepsTheRowsRead)
     EXPECT_EQ(expectError([&] { rs.requery(); }).number(), ado::adErrObjectClosed);
 }
 
+TEST_F(RecordsetTest, ALockedDatabaseEndsTheReadAsAWaitThatWasTooLong)
+{
+    writeArticles(3);
+    ado::Recordset rs;
+    openArticles(rs);
+    rs.activeConnection()->setCommandTimeout(1);
+    {
+        const auto lock = ado::test::lockExclusively(db);
+        const ado::Error e = expectError([&] { rs.requery(); });
+        EXPECT_TRUE(e.waitedTooLong()) << s(e.description()) << " " << s(e.sqlState());
+        EXPECT_EQ(rs.recordCount(), 3) << "the rows read before stay";
+    }
+    rs.requery();
+    EXPECT_EQ(rs.recordCount(), 3);
+
+    ado::test::execSql(db, u"DROP TABLE kk_artikel"_s);
+    EXPECT_FALSE(expectError([&] { rs.requery(); }).waitedTooLong()) << "a missing table is no wait";
+}
+
 TEST(SearchFolding, FoldsCaseUmlautsAndSharpSAsGermanSpellsThem)
 {
     const auto folded = [](const char* utf8) {

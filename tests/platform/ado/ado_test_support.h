@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -14,7 +15,7 @@ inline constexpr char16_t kConnectionString[] = u"PROVIDER=MSDASQL;dsn=tovi_net;
 
 // A private ODBC configuration for the test process: a temporary directory with odbc.ini / odbcinst.ini,
 // ODBCINI and ODBCSYSINI pointing there, and these data sources on the SQLite driver (by file path):
-//   tovi_net      -> databasePath(), StepAPI=1
+//   tovi_net      -> databasePath(), StepAPI=1, Timeout=1000 (the driver's wait for a locked database, ms)
 //   tovi_missing  -> a driver file that does not exist
 // Created on first use, before any ODBC call of the process; throws if the files cannot be written.
 // Under Wine the driver manager is the host's, which reads the environment Wine started with: there
@@ -53,6 +54,14 @@ Article validArticle(const QString& number, double price = 9.99);
 
 // Failures throw std::runtime_error saying what went wrong: GoogleTest fails the test with that message,
 // and QTest fails the whole run.
+
+// Another program's write lock on the database, held while it lives: readers wait for it.
+class DatabaseLock
+{
+public:
+    virtual ~DatabaseLock() = default;
+};
+std::unique_ptr<DatabaseLock> lockExclusively(const QString& databasePath);
 
 // Replaces table kk_artikel of the database with these rows.
 void writeArticles(const QString& databasePath, const std::vector<Article>& articles);

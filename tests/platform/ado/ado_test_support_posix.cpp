@@ -84,7 +84,7 @@ OdbcSandbox::OdbcSandbox()
 {
     owned_.emplace();
     dir_ = owned_->path();
-    const QString dsn = u"[tovi_net]\nDriver=%1\nDatabase=%2\nStepAPI=1\n\n"
+    const QString dsn = u"[tovi_net]\nDriver=%1\nDatabase=%2\nStepAPI=1\nTimeout=1000\n\n"
                         u"[tovi_missing]\nDriver=%3\nDatabase=%2\n"_s.arg(
                             QStringLiteral(PLENVARO_SQLITE_ODBC_DRIVER), databasePath(),
                             owned_->filePath(u"no-such-driver.so"_s));
@@ -125,6 +125,17 @@ void execSql(const QString& databasePath, const QString& sql)
 {
     Db db(databasePath);
     db.exec(sql);
+}
+
+std::unique_ptr<DatabaseLock> lockExclusively(const QString& databasePath)
+{
+    struct Lock final : DatabaseLock
+    {
+        explicit Lock(const QString& path) : db(path) { db.exec(u"BEGIN EXCLUSIVE"_s); }
+        ~Lock() override { sqlite3_exec(db.handle, "ROLLBACK", nullptr, nullptr, nullptr); }
+        Db db;
+    };
+    return std::make_unique<Lock>(databasePath);
 }
 
 } // namespace ado::test

@@ -87,6 +87,13 @@ public:
             fail(u"ODBC: %1 in %2"_s.arg(why, sql));
     }
 
+    // SQLite's own transactions (BEGIN EXCLUSIVE) need the driver out of its manual-commit mode.
+    void autocommit()
+    {
+        SQLSetConnectAttrW(m_dbc, SQL_ATTR_AUTOCOMMIT,
+                           reinterpret_cast<SQLPOINTER>(static_cast<std::intptr_t>(SQL_AUTOCOMMIT_ON)), 0);
+    }
+
     void commit()
     {
         if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_COMMIT)))
@@ -187,6 +194,20 @@ void writeArticles(const QString& databasePath, const std::vector<Article>& arti
         db.exec(u"INSERT INTO kk_artikel VALUES (%1)"_s.arg(texts.join(u',')));
     }
     db.commit();
+}
+
+std::unique_ptr<DatabaseLock> lockExclusively(const QString& databasePath)
+{
+    struct Lock final : DatabaseLock
+    {
+        explicit Lock(const QString& path) : connection(connectTo(path))
+        {
+            connection.autocommit();
+            connection.exec(u"BEGIN EXCLUSIVE"_s);
+        }
+        Connection connection; // its disconnect ends the transaction
+    };
+    return std::make_unique<Lock>(databasePath);
 }
 
 void execSql(const QString& databasePath, const QString& sql)

@@ -24,6 +24,7 @@ cat >"$dir/odbc.ini" <<INI
 Driver=$driver
 Database=$dir/kundenkarte.db
 StepAPI=1
+Timeout=1000
 
 [tovi_missing]
 Driver=$dir/no-such-driver.so
