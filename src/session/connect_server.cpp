@@ -18,6 +18,30 @@ namespace {
 const QString ConnectTitle = u"Anmeldung an Caché"_s;
 constexpr int Attempts = 3;
 
+// The line the failure messages end with: what actually went wrong with the last attempt.
+QString failureCause()
+{
+    using Failure = objfactory::Factory::Failure;
+    const objfactory::Factory* connection = Session().Connection.get();
+    const Failure failure = connection ? connection->lastFailure() : Failure::Other;
+    switch (failure) {
+    case Failure::TimedOut:
+        return u"Ursache: Der Server hat nicht rechtzeitig geantwortet (Zeitüberschreitung)."_s;
+    case Failure::Refused:
+        return u"Ursache: Verbindung abgelehnt, an dieser Adresse und diesem Port antwortet kein Server."_s;
+    case Failure::NoLicence:
+        return u"Ursache: Der Server hat keine Lizenz frei."_s;
+    case Failure::Busy:
+        return u"Ursache: Der Server nimmt zur Zeit keine weiteren Verbindungen an."_s;
+    case Failure::None:
+    case Failure::BadAddress:
+    case Failure::Other:
+        break;
+    }
+    const QString text = connection ? connection->lastError() : QString();
+    return text.isEmpty() ? u"Ursache: unbekannt."_s : u"Ursache: %1"_s.arg(text);
+}
+
 bool attemptConnection(int attempt)
 {
     SessionSettings& s = Session();
@@ -47,8 +71,8 @@ void setServerContext()
 // Ends the program as the login dialog's cancel action does, with the status of a reported failure.
 void giveUp()
 {
-    forms::MsgBox(u"Server nach 3 Versuchen nicht erreichbar!\r\nAbbruch"_s, forms::Buttons::OkOnly,
-                  forms::Icon::Exclamation, ConnectTitle);
+    forms::MsgBox(u"Server nach 3 Versuchen nicht erreichbar!\r\nAbbruch\r\n"_s + failureCause(),
+                  forms::Buttons::OkOnly, forms::Icon::Exclamation, ConnectTitle);
     FMServer().form().hide();
     Session().UserIdent.clear();
     try {
@@ -94,7 +118,8 @@ void ConnectServer()
         forms::MsgBox(
             u"Server nicht erreicht! Bitte überprüfen Sie die Verbindungseinstellungen\r\n"
             u"Wenn die Verbindungseinstellung korrekt ist sind wahrscheinlich keine Lizenzen frei.\r\n"
-            u"Noch %1 Verbindungsversuche bis zum Abbruch."_s.arg(Attempts - attempt),
+            u"Noch %1 Verbindungsversuche bis zum Abbruch.\r\n%2"_s.arg(Attempts - attempt)
+                .arg(failureCause()),
             forms::Buttons::OkOnly, forms::Icon::None, ConnectTitle);
         FMServer().showModal();
         std::int32_t elapsed = 0;

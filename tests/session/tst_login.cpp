@@ -208,12 +208,15 @@ private Q_SLOTS:
         QCOMPARE(driver.showings(u"FMServer"_s), 2);
         const QStringList texts = shownTexts();
         QCOMPARE(texts.size(), 3);
-        QVERIFY(texts.at(0).endsWith(u"Noch 2 Verbindungsversuche bis zum Abbruch."_s));
+        const QString refused =
+            u"Ursache: Verbindung abgelehnt, an dieser Adresse und diesem Port antwortet kein Server."_s;
+        QVERIFY2(texts.at(0).endsWith(u"Noch 2 Verbindungsversuche bis zum Abbruch.\n"_s + refused),
+                 qPrintable(texts.at(0)));
         QVERIFY(texts.at(0).startsWith(
             u"Server nicht erreicht! Bitte überprüfen Sie die Verbindungseinstellungen\n"
             u"Wenn die Verbindungseinstellung korrekt ist sind wahrscheinlich keine Lizenzen frei.\n"_s));
-        QVERIFY(texts.at(1).endsWith(u"Noch 1 Verbindungsversuche bis zum Abbruch."_s));
-        QCOMPARE(texts.at(2), u"Server nach 3 Versuchen nicht erreichbar!\nAbbruch"_s);
+        QVERIFY(texts.at(1).endsWith(u"Noch 1 Verbindungsversuche bis zum Abbruch.\n"_s + refused));
+        QCOMPARE(texts.at(2), u"Server nach 3 Versuchen nicht erreichbar!\nAbbruch\n"_s + refused);
         QCOMPARE(forms::MessageBoxes::log().at(2).icon, forms::Icon::Exclamation);
         QCOMPARE(forms::MessageBoxes::log().at(0).icon, forms::Icon::None);
         QCOMPARE(forms::MessageBoxes::log().at(0).title, u"Anmeldung an Caché"_s);
@@ -270,7 +273,8 @@ private Q_SLOTS:
         QVERIFY2(rows.filter(where).size() >= 3, qPrintable(rows.join(u'\n')));
         QVERIFY(has(u"messages | Server nicht erreicht! Bitte überprüfen Sie die Verbindungseinstellungen "_s
                     u"Wenn die Verbindungseinstellung korrekt ist sind wahrscheinlich keine Lizenzen frei. "_s
-                    u"Noch 2 Verbindungsversuche bis zum Abbruch. | Anmeldung an Caché"_s));
+                    u"Noch 2 Verbindungsversuche bis zum Abbruch. Ursache: Verbindung abgelehnt, an dieser "_s
+                    u"Adresse und diesem Port antwortet kein Server. | Anmeldung an Caché"_s));
         QVERIFY(has(u"session | Verbindungsversuch 2: verbunden | "_s + where));
         QVERIFY(has(u"session | Anmeldung erfolgreich | K17|Maier"_s));
         QVERIFY(has(u"session | Leerlauf: Verbindung getrennt, die Lizenz ist frei | "_s + where));

@@ -34,22 +34,34 @@ bool Factory::Connect(QString& connectString)
     const auto target = parseConnectString(connectString);
     if (!target) {
         m_lastError = u"Ungültiger Verbindungstext: %1"_s.arg(connectString);
+        m_lastFailure = Failure::BadAddress;
         return false;
     }
     const Deadline deadline = std::chrono::steady_clock::now() + m_timeouts.connect;
-    std::optional<TcpStream> stream = TcpStream::connect(target->host, target->port, deadline, m_lastError);
-    if (!stream)
+    TcpStream::Status why = TcpStream::Status::Failed;
+    std::optional<TcpStream> stream =
+        TcpStream::connect(target->host, target->port, deadline, m_lastError, &why);
+    if (!stream) {
+        m_lastFailure = why == TcpStream::Status::Timeout  ? Failure::TimedOut
+                        : why == TcpStream::Status::Closed ? Failure::Refused
+                                                           : Failure::Other;
         return false;
+    }
     auto channel = std::make_shared<Channel>(std::move(*stream), m_timeouts);
     try {
         channel->request(QJsonObject{
             {u"op"_s, u"hello"_s}, {u"version"_s, wire::Version}, {u"namespace"_s, target->nameSpace}});
     } catch (const Error& e) {
         m_lastError = e.description();
+        m_lastFailure = e.number() == wire::error::Timeout              ? Failure::TimedOut
+                        : e.number() == wire::error::NoLicence          ? Failure::NoLicence
+                        : e.number() == wire::error::TooManyConnections ? Failure::Busy
+                                                                        : Failure::Other;
         return false;
     }
     m_channel = std::move(channel);
     m_lastError.clear();
+    m_lastFailure = Failure::None;
     return true;
 }
 

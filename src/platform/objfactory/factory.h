@@ -58,6 +58,19 @@ public:
 
     const QString& lastError() const { return m_lastError; }
 
+    // Why the last Connect failed, as the user is told it.
+    enum class Failure
+    {
+        None,
+        BadAddress, // the connect string does not parse
+        Refused,    // nothing listens at that address and port
+        TimedOut,   // no answer in time
+        NoLicence,  // the server has no licence free
+        Busy,       // the server takes no more connections now
+        Other,      // lastError() says what
+    };
+    Failure lastFailure() const { return m_lastFailure; }
+
 private:
     Channel& channel() const;
 
@@ -65,6 +78,7 @@ private:
     std::shared_ptr<Channel> m_channel;
     bool m_everConnected = false;
     QString m_lastError;
+    Failure m_lastFailure = Failure::None;
 };
 
 } // namespace objfactory

@@ -22,9 +22,6 @@ public:
     TcpStream(const TcpStream&) = delete;
     TcpStream& operator=(const TcpStream&) = delete;
 
-    static std::optional<TcpStream> connect(const QString& host, quint16 port, Deadline deadline,
-                                            QString& error);
-
     enum class Status
     {
         Ok,
@@ -32,6 +29,11 @@ public:
         Timeout, // the deadline passed
         Failed,  // a socket error
     };
+
+    // On failure error says why, and failure (if given) is Timeout when the deadline passed, Closed when
+    // the connection was refused, Failed otherwise (no such host, no route, ...).
+    static std::optional<TcpStream> connect(const QString& host, quint16 port, Deadline deadline,
+                                            QString& error, Status* failure = nullptr);
 
     Status sendAll(const char* data, std::size_t size, Deadline deadline);
     // Reads what is available (at least one byte) into buffer; received is set on Ok.
@@ -46,7 +48,7 @@ private:
     explicit TcpStream(std::intptr_t fd) : m_fd(fd) {}
     bool waitFor(short events, Deadline deadline, Status& status) const;
 
-    std::intptr_t m_fd = -1; // a file descriptor, or a SOCKET (INVALID_SOCKET is -1 here too)
+    std::intptr_t m_fd = -1;    // a file descriptor, or a SOCKET (INVALID_SOCKET is -1 here too)
     int m_receiveTimeoutMs = 0; // SO_RCVTIMEO as last set; 0 is "wait for ever", never wanted
 };
 

@@ -58,8 +58,14 @@ void TcpStream::close()
 }
 
 std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, Deadline deadline,
-                                            QString& error)
+                                            QString& error, Status* failure)
 {
+    Status why = Status::Failed;
+    const auto failed = [&] {
+        if (failure)
+            *failure = why;
+        return std::nullopt;
+    };
     addrinfo hints = {};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -68,7 +74,7 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
     const int rc = ::getaddrinfo(host.toUtf8().constData(), service.constData(), &hints, &found);
     if (rc != 0) {
         error = u"%1: %2"_s.arg(host, QString::fromLocal8Bit(::gai_strerror(rc)));
-        return std::nullopt;
+        return failed();
     }
     std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(found, &::freeaddrinfo);
     for (const addrinfo* a = addresses.get(); a; a = a->ai_next) {
@@ -78,11 +84,13 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
             continue;
         if (::connect(stream.m_fd, a->ai_addr, a->ai_addrlen) != 0) {
             if (errno != EINPROGRESS) {
+                why = errno == ECONNREFUSED ? Status::Closed : Status::Failed;
                 error = QString::fromLocal8Bit(std::strerror(errno));
                 continue;
             }
             Status status = Status::Ok;
             if (!stream.waitFor(POLLOUT, deadline, status)) {
+                why = status == Status::Timeout ? Status::Timeout : Status::Failed;
                 error = status == Status::Timeout ? u"connection timed out"_s : u"connection failed"_s;
                 continue;
             }
@@ -90,6 +98,7 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
             socklen_t length = sizeof soError;
             ::getsockopt(stream.m_fd, SOL_SOCKET, SO_ERROR, &soError, &length);
             if (soError != 0) {
+                why = soError == ECONNREFUSED ? Status::Closed : Status::Failed;
                 error = QString::fromLocal8Bit(std::strerror(soError));
                 continue;
             }
@@ -102,7 +111,7 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
     }
     if (error.isEmpty())
         error = u"no usable address"_s;
-    return std::nullopt;
+    return failed();
 }
 
 bool TcpStream::waitFor(short events, Deadline deadline, Status& status) const

@@ -77,11 +77,17 @@ void TcpStream::close()
 }
 
 std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, Deadline deadline,
-                                            QString& error)
+                                            QString& error, Status* failure)
 {
+    Status why = Status::Failed;
+    const auto failed = [&] {
+        if (failure)
+            *failure = why;
+        return std::nullopt;
+    };
     if (!winsockStarted()) {
         error = u"Windows Sockets could not be started"_s;
-        return std::nullopt;
+        return failed();
     }
     ADDRINFOW hints = {};
     hints.ai_family = AF_UNSPEC;
@@ -93,7 +99,7 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
     const int rc = ::GetAddrInfoW(node.c_str(), service.c_str(), &hints, &found);
     if (rc != 0) {
         error = u"%1: %2"_s.arg(host, socketErrorText(rc));
-        return std::nullopt;
+        return failed();
     }
     std::unique_ptr<ADDRINFOW, decltype(&::FreeAddrInfoW)> addresses(found, &::FreeAddrInfoW);
     for (const ADDRINFOW* a = addresses.get(); a; a = a->ai_next) {
@@ -109,18 +115,29 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
         if (::connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0) {
             const int code = ::WSAGetLastError();
             if (code != WSAEWOULDBLOCK) {
+                why = code == WSAECONNREFUSED ? Status::Closed : Status::Failed;
                 error = socketErrorText(code);
                 continue;
             }
             Status status = Status::Ok;
             if (!stream.waitFor(POLLOUT, deadline, status)) {
-                error = status == Status::Timeout ? u"connection timed out"_s : u"connection failed"_s;
+                // A refused connect shows as an error event; SO_ERROR tells which.
+                int soError = 0;
+                int length = sizeof soError;
+                ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length);
+                why = status == Status::Timeout    ? Status::Timeout
+                      : soError == WSAECONNREFUSED ? Status::Closed
+                                                   : Status::Failed;
+                error = status == Status::Timeout ? u"connection timed out"_s
+                        : soError != 0            ? socketErrorText(soError)
+                                                  : u"connection failed"_s;
                 continue;
             }
             int soError = 0;
             int length = sizeof soError;
             ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length);
             if (soError != 0) {
+                why = soError == WSAECONNREFUSED ? Status::Closed : Status::Failed;
                 error = socketErrorText(soError);
                 continue;
             }
@@ -131,7 +148,7 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
     }
     if (error.isEmpty())
         error = u"no usable address"_s;
-    return std::nullopt;
+    return failed();
 }
 
 bool TcpStream::waitFor(short events, Deadline deadline, Status& status) const
@@ -168,7 +185,7 @@ TcpStream::Status TcpStream::sendAll(const char* data, std::size_t size, Deadlin
             continue;
         }
         return code == WSAECONNRESET || code == WSAECONNABORTED || code == WSAESHUTDOWN ? Status::Closed
-                                                                                         : Status::Failed;
+                                                                                        : Status::Failed;
     }
     return Status::Ok;
 }

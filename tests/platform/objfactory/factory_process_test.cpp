@@ -48,6 +48,7 @@ TEST_F(FactoryProcessTest, LicencesAreTakenPerSessionAndGivenBack)
     ASSERT_TRUE(connect(c));
     EXPECT_FALSE(connect(d)) << "three licences, fourth session";
     EXPECT_TRUE(d.lastError().contains(u"licence"_s)) << qPrintable(d.lastError());
+    EXPECT_EQ(d.lastFailure(), Factory::Failure::NoLicence);
 
     b.Disconnect();
     ASSERT_TRUE(server.waitForLog(u"licences in use 2 of 3"_s));

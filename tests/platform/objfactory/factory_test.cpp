@@ -132,12 +132,17 @@ TEST(FactoryConnect, AServerThatNeverAnswersTheHelloIsUnreachable)
     QString cs = u"cn_iptcp:127.0.0.1[%1]:VELDOR"_s.arg(silent.port());
     EXPECT_FALSE(f.Connect(cs));
     EXPECT_FALSE(f.lastError().isEmpty());
+    EXPECT_EQ(f.lastFailure(), Factory::Failure::TimedOut) << "a server that never answers";
     objtest::Listener closed;
     ASSERT_TRUE(closed.isListening()) << qPrintable(closed.error());
     QString nobody = u"cn_iptcp:127.0.0.1[%1]:VELDOR"_s.arg(closed.port());
     closed.close();
     EXPECT_FALSE(f.Connect(nobody));
     EXPECT_FALSE(f.lastError().isEmpty());
+    EXPECT_EQ(f.lastFailure(), Factory::Failure::Refused) << "nothing listening";
+    QString garbled = u"cn_iptcp:nowhere:VELDOR"_s;
+    EXPECT_FALSE(f.Connect(garbled));
+    EXPECT_EQ(f.lastFailure(), Factory::Failure::BadAddress);
 }
 
 TEST_F(FactoryTest, ManyConcurrentClientsEachGetTheirOwnAnswers)
