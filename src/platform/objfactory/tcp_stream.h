@@ -47,6 +47,8 @@ public:
 private:
     explicit TcpStream(std::intptr_t fd) : m_fd(fd) {}
     bool waitFor(short events, Deadline deadline, Status& status) const;
+    // Milliseconds left before deadline, 0 once it has passed.
+    static int millisecondsUntil(Deadline deadline);
 
     std::intptr_t m_fd = -1;    // a file descriptor, or a SOCKET (INVALID_SOCKET is -1 here too)
     int m_receiveTimeoutMs = 0; // SO_RCVTIMEO as last set; 0 is "wait for ever", never wanted

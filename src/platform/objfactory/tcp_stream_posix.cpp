@@ -17,38 +17,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace objfactory {
-namespace {
-
-int millisecondsUntil(Deadline deadline)
-{
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), 1'000'000));
-}
-
-} // namespace
-
-TcpStream::~TcpStream()
-{
-    close();
-}
-
-TcpStream::TcpStream(TcpStream&& other) noexcept
-    : m_fd(other.m_fd), m_receiveTimeoutMs(other.m_receiveTimeoutMs)
-{
-    other.m_fd = -1;
-}
-
-TcpStream& TcpStream::operator=(TcpStream&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        m_fd = other.m_fd;
-        m_receiveTimeoutMs = other.m_receiveTimeoutMs;
-        other.m_fd = -1;
-    }
-    return *this;
-}
 
 void TcpStream::close()
 {
@@ -118,7 +86,7 @@ bool TcpStream::waitFor(short events, Deadline deadline, Status& status) const
 {
     for (;;) {
         pollfd p = {static_cast<int>(m_fd), events, 0};
-        const int rc = ::poll(&p, 1, millisecondsUntil(deadline));
+        const int rc = ::poll(&p, 1, TcpStream::millisecondsUntil(deadline));
         if (rc > 0)
             return true;
         if (rc == 0) {
@@ -159,7 +127,7 @@ TcpStream::Status TcpStream::receive(char* buffer, std::size_t capacity, std::si
 {
     // A blocking read with a receive timeout costs one system call where poll and read cost two;
     // the timeout is only touched when the deadline has moved noticeably.
-    const int left = millisecondsUntil(deadline);
+    const int left = TcpStream::millisecondsUntil(deadline);
     if (left == 0)
         return Status::Timeout;
     if (std::abs(left - m_receiveTimeoutMs) > 50) {

@@ -11,13 +11,6 @@ using namespace Qt::Literals::StringLiterals;
 namespace objfactory {
 namespace {
 
-int millisecondsUntil(Deadline deadline)
-{
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), 1'000'000));
-}
-
 QString socketErrorText(int code)
 {
     wchar_t* text = nullptr;
@@ -46,28 +39,6 @@ SOCKET socketOf(std::intptr_t fd)
 }
 
 } // namespace
-
-TcpStream::~TcpStream()
-{
-    close();
-}
-
-TcpStream::TcpStream(TcpStream&& other) noexcept
-    : m_fd(other.m_fd), m_receiveTimeoutMs(other.m_receiveTimeoutMs)
-{
-    other.m_fd = -1;
-}
-
-TcpStream& TcpStream::operator=(TcpStream&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        m_fd = other.m_fd;
-        m_receiveTimeoutMs = other.m_receiveTimeoutMs;
-        other.m_fd = -1;
-    }
-    return *this;
-}
 
 void TcpStream::close()
 {
@@ -154,7 +125,7 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
 bool TcpStream::waitFor(short events, Deadline deadline, Status& status) const
 {
     WSAPOLLFD p = {socketOf(m_fd), events, 0};
-    const int rc = ::WSAPoll(&p, 1, millisecondsUntil(deadline));
+    const int rc = ::WSAPoll(&p, 1, TcpStream::millisecondsUntil(deadline));
     if (rc > 0) {
         // A refused connect shows as an error event, not as writable.
         if ((events & POLLOUT) && (p.revents & (POLLERR | POLLHUP)) && !(p.revents & POLLOUT)) {
@@ -205,7 +176,7 @@ TcpStream::Status TcpStream::receive(char* buffer, std::size_t capacity, std::si
         const int code = ::WSAGetLastError();
         if (code != WSAEWOULDBLOCK)
             return code == WSAECONNRESET || code == WSAECONNABORTED ? Status::Closed : Status::Failed;
-        if (millisecondsUntil(deadline) == 0)
+        if (TcpStream::millisecondsUntil(deadline) == 0)
             return Status::Timeout;
         Status status = Status::Ok;
         if (!waitFor(POLLIN, deadline, status))
