@@ -42,8 +42,9 @@ wine_run() {
     wine_env "$WINE_LOADER" "$@"
 }
 
+# Wine's own errors stay on for the program: a start that fails inside Wine says why in its output.
 st_run_app() {
-    exec env WINEPREFIX="$WINE_PREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=" \
+    exec env WINEPREFIX="$WINE_PREFIX" WINEDEBUG=fixme-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=" \
         ${WINE_PATH:+WINEPATH="$WINE_PATH"} WINEQT_FORCE_STDERR_LOGGING=1 "$WINE_LOADER" "$ST_APP" "$@"
 }
 
