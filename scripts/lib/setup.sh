@@ -14,7 +14,7 @@ PLENVARO_PACKAGES=(
 # Only the tests need these: the registry layer is also built for Windows and run under Wine; the
 # system tests drive the program under Xvfb with xdotool and read window properties with x11-utils; the
 # package tests check the install tree and the .deb with the Debian and freedesktop validators.
-PLENVARO_TEST_PACKAGES=(wine64 g++-mingw-w64-x86-64 xdotool x11-utils
+PLENVARO_TEST_PACKAGES=(wine64 g++-mingw-w64-x86-64 xdotool x11-utils libxcb1-dev
     desktop-file-utils appstream lintian dpkg-dev systemd man-db)
 # Only scripts/demo needs these: it clicks the program under Xvfb and takes a screenshot of it.
 PLENVARO_DEMO_PACKAGES=(xdotool imagemagick)

@@ -24,6 +24,10 @@ void ReadingArticles(const std::function<void()>& read)
     try {
         read();
     } catch (const ado::Error& error) {
+        if (error.number() == ado::adErrOperationCancelled)
+            throw ado::Error(error.number(),
+                             u"Lesen der Artikelliste abgebrochen (ODBC-Datenquelle %1)."_s.arg(
+                                 QLatin1StringView(ArticleDataSource)));
         if (!error.waitedTooLong())
             throw;
         throw ado::Error(

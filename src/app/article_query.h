@@ -20,7 +20,8 @@ inline constexpr auto ArticleDataSource = "tovi_net";
 inline constexpr int ArticleReadTimeoutSeconds = 10;
 
 // Runs read; a read that gave up waiting for the database is raised again with a German description
-// naming the data source, the driver's text below it. Every other error passes unchanged.
+// naming the data source, the driver's text below it, and so is one the user stopped waiting for.
+// Every other error passes unchanged.
 void ReadingArticles(const std::function<void()>& read);
 
 } // namespace app

@@ -12,6 +12,7 @@
 #include "dialogs/pictures.h"
 #include "dialogs/program_windows.h"
 #include "platform/forms/beep.h"
+#include "platform/forms/blocking_wait.h"
 #include "platform/forms/connect_handler.h"
 #include "platform/forms/error.h"
 #include "platform/forms/error_handling.h"
@@ -31,6 +32,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QScopeGuard>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -158,8 +160,11 @@ void FMStart::Form_Load()
     reading.start();
     auto connection = std::make_shared<ado::Connection>();
     connection->setCommandTimeout(ArticleReadTimeoutSeconds);
-    connection->open(QString::fromLatin1(ArticleConnectionString), QString(), QString());
-    ReadingArticles([&] { m_recordset.open(ArticleQuery(), connection); });
+    connection->setStepRunner(forms::awaitStep, u"Lese Artikelliste ..."_s);
+    ReadingArticles([&] {
+        connection->open(QString::fromLatin1(ArticleConnectionString), QString(), QString());
+        m_recordset.open(ArticleQuery(), connection);
+    });
     m_grid->setDataSource(&m_recordset);
     logArticles(u"Artikelliste geöffnet"_s, reading.elapsed());
     m_followStock->setChecked(session::GetSetting(QString::fromLatin1(session::SettingsApplication),
@@ -251,8 +256,11 @@ void FMStart::cmdRefresh_Click()
         QElapsedTimer reading;
         reading.start();
         m_grid->setDataSource(nullptr);
-        ReadingArticles([this] { m_recordset.requery(); });
-        m_grid->setDataSource(&m_recordset);
+        {
+            // A failed read keeps the rows read before, and the list keeps showing them.
+            const auto showAgain = qScopeGuard([this] { m_grid->setDataSource(&m_recordset); });
+            ReadingArticles([this] { m_recordset.requery(); });
+        }
         m_followTimer.stop(); // a fresh list is no move of the user's
         logArticles(u"Artikelliste neu gelesen"_s, reading.elapsed());
     });

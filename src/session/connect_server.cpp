@@ -1,5 +1,6 @@
 #include "session/connect_server.h"
 
+#include "platform/forms/blocking_wait.h"
 #include "platform/forms/error.h"
 #include "platform/forms/msgbox.h"
 #include "platform/forms/program_log.h"
@@ -33,6 +34,8 @@ QString failureCause()
         return u"Ursache: Der Server hat keine Lizenz frei."_s;
     case Failure::Busy:
         return u"Ursache: Der Server nimmt zur Zeit keine weiteren Verbindungen an."_s;
+    case Failure::Cancelled:
+        return u"Ursache: Das Warten auf den Server wurde abgebrochen."_s;
     case Failure::None:
     case Failure::BadAddress:
     case Failure::Other:
@@ -45,7 +48,8 @@ QString failureCause()
 bool attemptConnection(int attempt)
 {
     SessionSettings& s = Session();
-    s.Connection = std::make_unique<objfactory::Factory>();
+    // The window stays responsive while the server is awaited, and the user can stop waiting.
+    s.Connection = std::make_unique<objfactory::Factory>(objfactory::Timeouts{}, forms::awaitStep);
     // The settings dialog between attempts may have saved another address or port. The first
     // attempt goes where the login went, so a reconnect after the idle close never changes server.
     if (attempt > 1)

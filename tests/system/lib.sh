@@ -440,9 +440,11 @@ st_setup() {
     ST_APP=$build/src/app/plenvaro
     ST_SERVER=$build/server/veldor-server
     ST_STORE_TOOL=$build/tests/system/plenvaro_system_store
+    ST_PING_TOOL=$build/tests/system/plenvaro_system_ping
     [ -x "$ST_APP" ] || demo_fail "the program is not built: $ST_APP"
     [ -x "$ST_SERVER" ] || demo_fail "veldor-server is not built: $ST_SERVER"
     [ -x "$ST_STORE_TOOL" ] || demo_fail "not built: $ST_STORE_TOOL"
+    [ -x "$ST_PING_TOOL" ] || demo_fail "not built: $ST_PING_TOOL"
     st_require xdotool xdotool
     st_require xwininfo x11-utils
     st_require xprop x11-utils

@@ -79,12 +79,37 @@ void Connection::open(const QString& connectionString, const QString& userId, co
         throw Error::objectOpen();
     const detail::DriverConnection target = detail::toDriverConnection(connectionString, userId, password);
     if (!environment_)
-        environment_ = std::make_unique<detail::Environment>();
-    auto handle = std::make_unique<detail::ConnectionHandle>(*environment_);
-    handle->connect(target.odbcString);
-    selectDatabase(*handle, target);
+        environment_ = std::make_shared<detail::Environment>();
+    auto handle = std::make_shared<detail::ConnectionHandle>(*environment_);
+    run([environment = environment_, handle, target] {
+        handle->connect(target.odbcString);
+        selectDatabase(*handle, target);
+    });
     handle_ = std::move(handle);
     connectionString_ = connectionString;
+}
+
+void Connection::setStepRunner(StepRunner runner, QString awaiting)
+{
+    runner_ = std::move(runner);
+    awaiting_ = std::move(awaiting);
+}
+
+void Connection::runOnHandle(std::function<void(const detail::ConnectionHandle&)> call) const
+{
+    if (!isOpen())
+        throw Error::invalidConnection();
+    run([environment = environment_, handle = handle_, call = std::move(call)] { call(*handle); });
+}
+
+void Connection::run(std::function<void()> step) const
+{
+    if (!runner_) {
+        step();
+        return;
+    }
+    if (!runner_(awaiting_, std::move(step), {}))
+        throw Error(adErrOperationCancelled, u"Operation has been cancelled by the user."_s);
 }
 
 void Connection::close() noexcept

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 
 namespace ado {
@@ -13,6 +14,12 @@ class Environment;
 } // namespace detail
 
 class Recordset;
+
+// Runs one blocking call to the driver (step) so that the program stays responsive meanwhile; what says
+// what is awaited, for the user. It may give up waiting (and return false); the step then runs on
+// alone and owns what it uses. An empty runner runs the step in place.
+using StepRunner =
+    std::function<bool(const QString& what, std::function<void()> step, std::function<void()> cancel)>;
 
 // A connection to an ODBC data source, opened with an ADO connection string for the ODBC provider, e.g.
 // "PROVIDER=MSDASQL;dsn=tovi_net;uid=;pwd=;database=tovi;". Records are always read to the client.
@@ -35,16 +42,23 @@ public:
     // for ever. ADO's default is 30.
     int commandTimeout() const noexcept { return commandTimeout_; }
     void setCommandTimeout(int seconds) noexcept { commandTimeout_ = seconds; }
+    // How opening and reading are run; a wait given up raises adErrOperationCancelled.
+    void setStepRunner(StepRunner runner, QString awaiting);
 
 private:
     friend class Recordset;
-    const detail::ConnectionHandle* handle() const noexcept { return handle_.get(); }
+    // Runs a blocking call on the connection's handle through the step runner. The call keeps the
+    // handle and its environment alive, so one given up can finish after the connection is closed.
+    void runOnHandle(std::function<void(const detail::ConnectionHandle&)> call) const;
+    void run(std::function<void()> step) const;
 
     // Declared first so that it outlives the connection handle allocated from it.
-    std::unique_ptr<detail::Environment> environment_;
-    std::unique_ptr<detail::ConnectionHandle> handle_;
+    std::shared_ptr<detail::Environment> environment_;
+    std::shared_ptr<detail::ConnectionHandle> handle_;
     QString connectionString_;
     int commandTimeout_ = 30;
+    StepRunner runner_;
+    QString awaiting_;
 };
 
 } // namespace ado

@@ -17,6 +17,7 @@ enum ErrorValue : int
     adErrObjectOpen = 3705,
     adErrProviderNotFound = 3706,
     adErrInvalidConnection = 3709,
+    adErrOperationCancelled = 3712,
     adErrProviderFailed = -2147467259, // E_FAIL
     adErrOutOfMemory = -2147024882,    // E_OUTOFMEMORY
 };

@@ -23,20 +23,24 @@ namespace {
 constexpr qint64 kUnixEpochJulianDay = 2440588;
 constexpr qint64 kMsecsPerDay = 86400000;
 
-std::unique_ptr<detail::ResultSet> fetch(const Connection& connection, const QString& source,
-                                         TextTransfer transfer, const detail::ConnectionHandle* handle)
-{
-    if (handle == nullptr || !connection.isOpen())
-        throw Error::invalidConnection();
-    try {
-        return std::make_unique<detail::ResultSet>(
-            detail::fetchResult(handle->get(), source, transfer, connection.commandTimeout()));
-    } catch (const std::bad_alloc&) {
-        throw Error(adErrOutOfMemory, u"There is not enough memory to hold the query result."_s);
-    }
-}
-
 } // namespace
+
+std::unique_ptr<detail::ResultSet> Recordset::fetch(const Connection& connection, const QString& source,
+                                                    TextTransfer transfer)
+{
+    // Shared with the read, which may outlive this call when the wait for it is given up.
+    auto result = std::make_shared<std::unique_ptr<detail::ResultSet>>();
+    connection.runOnHandle([result, source, transfer,
+                            timeout = connection.commandTimeout()](const detail::ConnectionHandle& handle) {
+        try {
+            *result = std::make_unique<detail::ResultSet>(
+                detail::fetchResult(handle.get(), source, transfer, timeout));
+        } catch (const std::bad_alloc&) {
+            throw Error(adErrOutOfMemory, u"There is not enough memory to hold the query result."_s);
+        }
+    });
+    return std::move(*result);
+}
 
 Recordset::Recordset(QObject* parent) : QObject(parent), transfer_(defaultTextTransfer()) {}
 
@@ -50,7 +54,7 @@ void Recordset::open(const QString& source, std::shared_ptr<Connection> connecti
         throw Error::objectOpen();
     if (!connection)
         throw Error::invalidConnection();
-    auto rows = fetch(*connection, source, transfer_, connection->handle());
+    auto rows = fetch(*connection, source, transfer_);
     source_ = source;
     connection_ = std::move(connection);
     sortField_ = -1;
@@ -62,7 +66,7 @@ void Recordset::requery()
 {
     if (!isOpen())
         throw Error::objectClosed();
-    install(fetch(*connection_, source_, transfer_, connection_->handle()));
+    install(fetch(*connection_, source_, transfer_));
     moveTo(0, adRsnRequery);
 }
 

@@ -108,6 +108,8 @@ Q_SIGNALS:
     void rowsReplaced();
 
 private:
+    static std::unique_ptr<detail::ResultSet> fetch(const Connection& connection, const QString& source,
+                                                    TextTransfer transfer);
     const detail::ResultSet& result() const;
     const detail::ColumnStore& column(qsizetype row, int field, FieldType type) const;
     void checkField(int field) const;

@@ -2,6 +2,7 @@
 
 #include "platform/forms/message_box_widget.h"
 #include "platform/forms/program_log.h"
+#include "platform/forms/wait_note.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -62,7 +63,8 @@ private:
 Button exec(const ShownMessage& message, const MessageBoxes::Answerer& answerer)
 {
     const ArrowWhileShown arrow;
-    const auto box = detail::createMessageBox(message, QApplication::activeWindow());
+    const auto box =
+        detail::createMessageBox(message, detail::WaitNote::ownerInsteadOf(QApplication::activeWindow()));
     if (answerer) {
         QMessageBox* shown = box.get();
         QTimer::singleShot(0, shown, [shown, answerer, buttons = message.buttons] {

@@ -1,6 +1,7 @@
 #include "platform/forms/test_reset.h"
 
 #include "platform/forms/beep.h"
+#include "platform/forms/blocking_wait.h"
 #include "platform/forms/end_program.h"
 #include "platform/forms/loaded_windows.h"
 #include "platform/forms/mouse_pointer.h"
@@ -16,6 +17,7 @@ void resetForTests()
     setEndProgramHandler({});
     forgetProgramEndRoutines();
     forgetLoadedWindows();
+    resetAwaitTimings();
 }
 
 } // namespace forms

@@ -14,7 +14,28 @@ void Channel::lose(std::int32_t number, const QString& description)
     throw Error(number, description);
 }
 
+QString awaitingServer(const QString& host, quint16 port)
+{
+    return u"Warte auf den Server %1:%2 ..."_s.arg(host).arg(port);
+}
+
 QJsonObject Channel::request(const QJsonObject& message)
+{
+    if (!m_runner)
+        return exchange(message);
+    QJsonObject reply;
+    const bool finished = m_runner(
+        m_awaiting, [this, &message, &reply] { reply = exchange(message); },
+        [this] {
+            m_cancelled = true;
+            m_stream.interrupt();
+        });
+    if (!finished)
+        lose(wire::error::ConnectionLost, u"Warten auf den Server abgebrochen"_s);
+    return reply;
+}
+
+QJsonObject Channel::exchange(const QJsonObject& message)
 {
     if (!m_stream.isOpen())
         throw Error(wire::error::NotConnected, u"Keine Verbindung zum Server"_s);
@@ -28,6 +49,8 @@ QJsonObject Channel::request(const QJsonObject& message)
         break;
     case TcpStream::Status::Timeout:
         lose(wire::error::Timeout, u"Zeitüberschreitung beim Senden an den Server"_s);
+    case TcpStream::Status::Cancelled:
+        lose(wire::error::ConnectionLost, u"Warten auf den Server abgebrochen"_s);
     case TcpStream::Status::Closed:
     case TcpStream::Status::Failed:
         lose(wire::error::ConnectionLost, u"Verbindung zum Server verloren"_s);
@@ -54,6 +77,8 @@ QJsonObject Channel::request(const QJsonObject& message)
             break;
         case TcpStream::Status::Timeout:
             lose(wire::error::Timeout, u"Server antwortet nicht (Zeitüberschreitung)"_s);
+        case TcpStream::Status::Cancelled:
+            lose(wire::error::ConnectionLost, u"Warten auf den Server abgebrochen"_s);
         case TcpStream::Status::Closed:
         case TcpStream::Status::Failed:
             lose(wire::error::ConnectionLost, u"Verbindung zum Server verloren"_s);

@@ -37,23 +37,33 @@ bool Factory::Connect(QString& connectString)
         m_lastFailure = Failure::BadAddress;
         return false;
     }
+    const QString awaiting = awaitingServer(target->host, target->port);
     const Deadline deadline = std::chrono::steady_clock::now() + m_timeouts.connect;
     TcpStream::Status why = TcpStream::Status::Failed;
-    std::optional<TcpStream> stream =
-        TcpStream::connect(target->host, target->port, deadline, m_lastError, &why);
+    std::optional<TcpStream> stream;
+    std::atomic<bool> cancelled{false};
+    const auto connect = [&] {
+        stream = TcpStream::connect(target->host, target->port, deadline, m_lastError, &why, &cancelled);
+    };
+    if (m_runner)
+        m_runner(awaiting, connect, [&cancelled] { cancelled = true; });
+    else
+        connect();
     if (!stream) {
-        m_lastFailure = why == TcpStream::Status::Timeout  ? Failure::TimedOut
-                        : why == TcpStream::Status::Closed ? Failure::Refused
-                                                           : Failure::Other;
+        m_lastFailure = why == TcpStream::Status::Timeout     ? Failure::TimedOut
+                        : why == TcpStream::Status::Closed    ? Failure::Refused
+                        : why == TcpStream::Status::Cancelled ? Failure::Cancelled
+                                                              : Failure::Other;
         return false;
     }
-    auto channel = std::make_shared<Channel>(std::move(*stream), m_timeouts);
+    auto channel = std::make_shared<Channel>(std::move(*stream), m_timeouts, m_runner, awaiting);
     try {
         channel->request(QJsonObject{
             {u"op"_s, u"hello"_s}, {u"version"_s, wire::Version}, {u"namespace"_s, target->nameSpace}});
     } catch (const Error& e) {
         m_lastError = e.description();
-        m_lastFailure = e.number() == wire::error::Timeout              ? Failure::TimedOut
+        m_lastFailure = channel->cancelled()                            ? Failure::Cancelled
+                        : e.number() == wire::error::Timeout            ? Failure::TimedOut
                         : e.number() == wire::error::NoLicence          ? Failure::NoLicence
                         : e.number() == wire::error::TooManyConnections ? Failure::Busy
                                                                         : Failure::Other;

@@ -42,7 +42,10 @@ private:
 class Factory final
 {
 public:
-    explicit Factory(Timeouts timeouts = {}) : m_timeouts(timeouts) {}
+    // runner: how the blocking exchanges are run (see StepRunner); by default in place.
+    explicit Factory(Timeouts timeouts = {}, StepRunner runner = {})
+        : m_timeouts(timeouts), m_runner(std::move(runner))
+    {}
 
     static constexpr auto ProgId = "CacheObject.Factory";
 
@@ -67,6 +70,7 @@ public:
         TimedOut,   // no answer in time
         NoLicence,  // the server has no licence free
         Busy,       // the server takes no more connections now
+        Cancelled,  // the user stopped waiting
         Other,      // lastError() says what
     };
     Failure lastFailure() const { return m_lastFailure; }
@@ -75,6 +79,7 @@ private:
     Channel& channel() const;
 
     Timeouts m_timeouts;
+    StepRunner m_runner;
     std::shared_ptr<Channel> m_channel;
     bool m_everConnected = false;
     QString m_lastError;

@@ -11,7 +11,8 @@ TcpStream::~TcpStream()
 }
 
 TcpStream::TcpStream(TcpStream&& other) noexcept
-    : m_fd(other.m_fd), m_receiveTimeoutMs(other.m_receiveTimeoutMs)
+    : m_fd(other.m_fd), m_receiveTimeoutMs(other.m_receiveTimeoutMs),
+      m_interrupted(other.m_interrupted.load())
 {
     other.m_fd = -1;
 }
@@ -22,6 +23,7 @@ TcpStream& TcpStream::operator=(TcpStream&& other) noexcept
         close();
         m_fd = other.m_fd;
         m_receiveTimeoutMs = other.m_receiveTimeoutMs;
+        m_interrupted = other.m_interrupted.load();
         other.m_fd = -1;
     }
     return *this;

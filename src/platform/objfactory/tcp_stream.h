@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -25,15 +26,18 @@ public:
     enum class Status
     {
         Ok,
-        Closed,  // the peer closed the connection
-        Timeout, // the deadline passed
-        Failed,  // a socket error
+        Closed,    // the peer closed the connection
+        Timeout,   // the deadline passed
+        Failed,    // a socket error
+        Cancelled, // interrupted while waiting
     };
 
     // On failure error says why, and failure (if given) is Timeout when the deadline passed, Closed when
-    // the connection was refused, Failed otherwise (no such host, no route, ...).
+    // the connection was refused, Cancelled once *interrupted was set (from any thread), Failed otherwise
+    // (no such host, no route, ...).
     static std::optional<TcpStream> connect(const QString& host, quint16 port, Deadline deadline,
-                                            QString& error, Status* failure = nullptr);
+                                            QString& error, Status* failure = nullptr,
+                                            const std::atomic<bool>* interrupted = nullptr);
 
     Status sendAll(const char* data, std::size_t size, Deadline deadline);
     // Reads what is available (at least one byte) into buffer; received is set on Ok.
@@ -44,14 +48,22 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     void close();
 
+    // From any thread: the send or receive under way, and every one after, ends with Cancelled. The
+    // connection is of no further use then.
+    void interrupt();
+
 private:
     explicit TcpStream(std::intptr_t fd) : m_fd(fd) {}
-    bool waitFor(short events, Deadline deadline, Status& status) const;
+    // interrupted: checked at least every InterruptCheckMs while waiting.
+    bool waitFor(short events, Deadline deadline, Status& status,
+                 const std::atomic<bool>* interrupted = nullptr) const;
+    static constexpr int InterruptCheckMs = 100;
     // Milliseconds left before deadline, 0 once it has passed.
     static int millisecondsUntil(Deadline deadline);
 
     std::intptr_t m_fd = -1;    // a file descriptor, or a SOCKET (INVALID_SOCKET is -1 here too)
     int m_receiveTimeoutMs = 0; // SO_RCVTIMEO as last set; 0 is "wait for ever", never wanted
+    std::atomic<bool> m_interrupted{false};
 };
 
 } // namespace objfactory

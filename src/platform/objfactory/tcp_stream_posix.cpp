@@ -25,8 +25,14 @@ void TcpStream::close()
     m_fd = -1;
 }
 
+void TcpStream::interrupt()
+{
+    m_interrupted = true;
+}
+
 std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, Deadline deadline,
-                                            QString& error, Status* failure)
+                                            QString& error, Status* failure,
+                                            const std::atomic<bool>* interrupted)
 {
     Status why = Status::Failed;
     const auto failed = [&] {
@@ -57,9 +63,13 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
                 continue;
             }
             Status status = Status::Ok;
-            if (!stream.waitFor(POLLOUT, deadline, status)) {
-                why = status == Status::Timeout ? Status::Timeout : Status::Failed;
-                error = status == Status::Timeout ? u"connection timed out"_s : u"connection failed"_s;
+            if (!stream.waitFor(POLLOUT, deadline, status, interrupted)) {
+                why = status == Status::Failed ? Status::Failed : status;
+                error = status == Status::Timeout     ? u"connection timed out"_s
+                        : status == Status::Cancelled ? u"connecting cancelled"_s
+                                                      : u"connection failed"_s;
+                if (status == Status::Cancelled)
+                    break;
                 continue;
             }
             int soError = 0;
@@ -82,17 +92,25 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
     return failed();
 }
 
-bool TcpStream::waitFor(short events, Deadline deadline, Status& status) const
+bool TcpStream::waitFor(short events, Deadline deadline, Status& status,
+                        const std::atomic<bool>* interrupted) const
 {
     for (;;) {
+        if (interrupted && *interrupted) {
+            status = Status::Cancelled;
+            return false;
+        }
+        const int left = TcpStream::millisecondsUntil(deadline);
         pollfd p = {static_cast<int>(m_fd), events, 0};
-        const int rc = ::poll(&p, 1, TcpStream::millisecondsUntil(deadline));
+        const int rc = ::poll(&p, 1, interrupted ? std::min(left, InterruptCheckMs) : left);
         if (rc > 0)
             return true;
-        if (rc == 0) {
+        if (rc == 0 && TcpStream::millisecondsUntil(deadline) == 0) {
             status = Status::Timeout;
             return false;
         }
+        if (rc == 0)
+            continue;
         if (errno != EINTR) {
             status = Status::Failed;
             return false;
@@ -113,7 +131,7 @@ TcpStream::Status TcpStream::sendAll(const char* data, std::size_t size, Deadlin
             continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             Status status = Status::Ok;
-            if (!waitFor(POLLOUT, deadline, status))
+            if (!waitFor(POLLOUT, deadline, status, &m_interrupted))
                 return status;
             continue;
         }
@@ -126,17 +144,20 @@ TcpStream::Status TcpStream::receive(char* buffer, std::size_t capacity, std::si
                                      Deadline deadline)
 {
     // A blocking read with a receive timeout costs one system call where poll and read cost two;
-    // the timeout is only touched when the deadline has moved noticeably.
-    const int left = TcpStream::millisecondsUntil(deadline);
-    if (left == 0)
-        return Status::Timeout;
-    if (std::abs(left - m_receiveTimeoutMs) > 50) {
-        timeval tv = {left / 1000, (left % 1000) * 1000};
-        if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
-            return Status::Failed;
-        m_receiveTimeoutMs = left;
-    }
+    // the timeout is only touched when the deadline has moved noticeably. It is cut into slices, so an
+    // interruption is seen while waiting.
     for (;;) {
+        if (m_interrupted)
+            return Status::Cancelled;
+        const int left = std::min(TcpStream::millisecondsUntil(deadline), InterruptCheckMs);
+        if (left == 0)
+            return Status::Timeout;
+        if (std::abs(left - m_receiveTimeoutMs) > 50 || left < m_receiveTimeoutMs / 2) {
+            timeval tv = {left / 1000, (left % 1000) * 1000};
+            if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0)
+                return Status::Failed;
+            m_receiveTimeoutMs = left;
+        }
         const ssize_t got = ::recv(m_fd, buffer, capacity, 0);
         if (got > 0) {
             received = static_cast<std::size_t>(got);
@@ -144,10 +165,8 @@ TcpStream::Status TcpStream::receive(char* buffer, std::size_t capacity, std::si
         }
         if (got == 0)
             return Status::Closed;
-        if (errno == EINTR)
+        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
             continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return Status::Timeout;
         return errno == ECONNRESET ? Status::Closed : Status::Failed;
     }
 }

@@ -47,8 +47,14 @@ void TcpStream::close()
     m_fd = -1;
 }
 
+void TcpStream::interrupt()
+{
+    m_interrupted = true;
+}
+
 std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, Deadline deadline,
-                                            QString& error, Status* failure)
+                                            QString& error, Status* failure,
+                                            const std::atomic<bool>* interrupted)
 {
     Status why = Status::Failed;
     const auto failed = [&] {
@@ -91,7 +97,12 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
                 continue;
             }
             Status status = Status::Ok;
-            if (!stream.waitFor(POLLOUT, deadline, status)) {
+            if (!stream.waitFor(POLLOUT, deadline, status, interrupted)) {
+                if (status == Status::Cancelled) {
+                    why = Status::Cancelled;
+                    error = u"connecting cancelled"_s;
+                    break;
+                }
                 // A refused connect shows as an error event; SO_ERROR tells which.
                 int soError = 0;
                 int length = sizeof soError;
@@ -122,10 +133,21 @@ std::optional<TcpStream> TcpStream::connect(const QString& host, quint16 port, D
     return failed();
 }
 
-bool TcpStream::waitFor(short events, Deadline deadline, Status& status) const
+bool TcpStream::waitFor(short events, Deadline deadline, Status& status,
+                        const std::atomic<bool>* interrupted) const
 {
     WSAPOLLFD p = {socketOf(m_fd), events, 0};
-    const int rc = ::WSAPoll(&p, 1, TcpStream::millisecondsUntil(deadline));
+    int rc = 0;
+    for (;;) {
+        if (interrupted && *interrupted) {
+            status = Status::Cancelled;
+            return false;
+        }
+        const int left = TcpStream::millisecondsUntil(deadline);
+        rc = ::WSAPoll(&p, 1, interrupted ? std::min(left, InterruptCheckMs) : left);
+        if (rc != 0 || TcpStream::millisecondsUntil(deadline) == 0)
+            break;
+    }
     if (rc > 0) {
         // A refused connect shows as an error event, not as writable.
         if ((events & POLLOUT) && (p.revents & (POLLERR | POLLHUP)) && !(p.revents & POLLOUT)) {
@@ -151,7 +173,7 @@ TcpStream::Status TcpStream::sendAll(const char* data, std::size_t size, Deadlin
         const int code = ::WSAGetLastError();
         if (sent < 0 && code == WSAEWOULDBLOCK) {
             Status status = Status::Ok;
-            if (!waitFor(POLLOUT, deadline, status))
+            if (!waitFor(POLLOUT, deadline, status, &m_interrupted))
                 return status;
             continue;
         }
@@ -166,6 +188,8 @@ TcpStream::Status TcpStream::receive(char* buffer, std::size_t capacity, std::si
 {
     const int chunk = static_cast<int>(std::min<std::size_t>(capacity, 1 << 20));
     for (;;) {
+        if (m_interrupted)
+            return Status::Cancelled;
         const int got = ::recv(socketOf(m_fd), buffer, chunk, 0);
         if (got > 0) {
             received = static_cast<std::size_t>(got);
@@ -179,7 +203,7 @@ TcpStream::Status TcpStream::receive(char* buffer, std::size_t capacity, std::si
         if (TcpStream::millisecondsUntil(deadline) == 0)
             return Status::Timeout;
         Status status = Status::Ok;
-        if (!waitFor(POLLIN, deadline, status))
+        if (!waitFor(POLLIN, deadline, status, &m_interrupted))
             return status;
     }
 }

@@ -15,7 +15,7 @@ class Suite : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
+protected Q_SLOTS:
     void init()
     {
         forms::resetForTests();

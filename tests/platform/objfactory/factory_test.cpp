@@ -187,3 +187,79 @@ TEST_F(FactoryTest, TheStockOfTheDemoArticleAndTodaysFigure)
     EXPECT_EQ(windows.call(u"Xecute"_s, u"S P0=$P(^TOVI(1,3,1,1%1,654321),\"'\",1)"_s.arg(today())), u"0"_s);
     EXPECT_EQ(f.OpenId(u"VD.ArtLagerFilInfo"_s, u"1||654321||0"_s).property(u"LAGST"_s), u"0"_s);
 }
+
+namespace {
+
+// Runs each step on a thread of its own and, like a user pressing "Abbrechen", cancels it once it has
+// waited cancelAfter; records what it was told it waits for.
+struct CancellingRunner
+{
+    std::chrono::milliseconds cancelAfter;
+    std::shared_ptr<QStringList> awaited = std::make_shared<QStringList>();
+
+    bool operator()(const QString& what, std::function<void()> step, std::function<void()> cancel) const
+    {
+        awaited->append(what);
+        std::exception_ptr error;
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            try {
+                step();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            done = true;
+        });
+        const auto until = std::chrono::steady_clock::now() + cancelAfter;
+        while (!done && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(5ms);
+        if (!done && cancel)
+            cancel();
+        worker.join();
+        if (error)
+            std::rethrow_exception(error);
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(FactoryConnect, CancellingTheWaitForASilentServerEndsItAsALostConnection)
+{
+    objtest::Listener silent;
+    ASSERT_TRUE(silent.isListening()) << qPrintable(silent.error());
+    const CancellingRunner runner{200ms};
+    Factory f(objfactory::Timeouts{20s, 20s}, runner);
+    QString cs = u"cn_iptcp:127.0.0.1[%1]:VELDOR"_s.arg(silent.port());
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(f.Connect(cs));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s) << "cancelled, not timed out";
+    EXPECT_EQ(f.lastFailure(), Factory::Failure::Cancelled) << qPrintable(f.lastError());
+    ASSERT_FALSE(runner.awaited->isEmpty());
+    EXPECT_EQ(runner.awaited->last(), u"Warte auf den Server 127.0.0.1:%1 ..."_s.arg(silent.port()));
+}
+
+TEST(FactoryConnect, ACancelledRequestEndsAsALostConnection)
+{
+    // A server that greets and then never answers again.
+    objtest::Listener listener;
+    ASSERT_TRUE(listener.isListening()) << qPrintable(listener.error());
+    objtest::PeerSocket peer;
+    std::thread greeter([&] {
+        peer = listener.accept();
+        if (!peer.receive(4).isEmpty())
+            peer.sendAll(wire::encodeFrame(wire::okReply()));
+    });
+    const CancellingRunner runner{200ms};
+    Factory f(objfactory::Timeouts{5s, 20s}, runner);
+    QString cs = u"cn_iptcp:127.0.0.1[%1]:VELDOR"_s.arg(listener.port());
+    const bool connected = f.Connect(cs);
+    greeter.join();
+    ASSERT_TRUE(connected) << qPrintable(f.lastError());
+    const auto started = std::chrono::steady_clock::now();
+    const Error e = errorOf([&] { f.ClassObject(u"VD.Windows"_s); });
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s) << "cancelled, not timed out";
+    EXPECT_EQ(e.number(), wire::error::ConnectionLost);
+    EXPECT_EQ(e.description(), u"Warten auf den Server abgebrochen"_s);
+    EXPECT_FALSE(f.IsConnected());
+}

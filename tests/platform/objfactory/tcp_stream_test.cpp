@@ -3,8 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 #include <optional>
 #include <thread>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
@@ -179,3 +187,57 @@ TEST(TcpStreamConnect, AnUnparsableAddressSaysWhichOne)
     EXPECT_FALSE(TcpStream::connect(u"127.0.0.300"_s, 1973, in(5s), error));
     EXPECT_TRUE(error.contains(u"127.0.0.300"_s)) << qPrintable(error);
 }
+
+TEST_F(TcpStreamTest, AnInterruptFromAnotherThreadEndsAWaitEarly)
+{
+    // Receiving from a silent peer, then sending into a full window: both end soon after the interrupt,
+    // long before their deadline, and every later wait ends at once.
+    std::thread interrupter([this] {
+        std::this_thread::sleep_for(150ms);
+        stream.interrupt();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    char buffer[16];
+    std::size_t got = 0;
+    EXPECT_EQ(stream.receive(buffer, sizeof buffer, got, in(20s)), Status::Cancelled);
+    interrupter.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    const QByteArray big = pattern(64 << 20);
+    EXPECT_EQ(stream.sendAll(big.constData(), static_cast<std::size_t>(big.size()), in(20s)),
+              Status::Cancelled);
+}
+
+#ifndef _WIN32
+TEST(TcpStreamConnect, AConnectWaitEndsWhenInterrupted)
+{
+    // A listener that never accepts, its queue filled: further connects wait for their deadline.
+    const int full = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(full, 0), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(full, reinterpret_cast<sockaddr*>(&address), &length);
+    const quint16 port = ntohs(address.sin_port);
+    std::vector<TcpStream> queued;
+    QString error;
+    for (int i = 0; i < 4; ++i) {
+        if (auto s = TcpStream::connect(u"127.0.0.1"_s, port, in(300ms), error))
+            queued.push_back(std::move(*s));
+    }
+    std::atomic<bool> interrupted{false};
+    std::thread interrupter([&] {
+        std::this_thread::sleep_for(150ms);
+        interrupted = true;
+    });
+    Status why = Status::Ok;
+    const auto started = std::chrono::steady_clock::now();
+    const auto stream = TcpStream::connect(u"127.0.0.1"_s, port, in(20s), error, &why, &interrupted);
+    interrupter.join();
+    ::close(full);
+    EXPECT_FALSE(stream);
+    EXPECT_EQ(why, Status::Cancelled) << qPrintable(error);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+}
+#endif
