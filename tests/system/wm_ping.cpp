@@ -68,8 +68,9 @@ int main(int argc, char** argv)
     for (int i = 0; i < screenNumber; ++i)
         xcb_screen_next(&screens);
     const xcb_window_t root = screens.data->root;
-    // The answer goes to the root window for its structure listeners.
-    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    // The answer goes to the root window, for its structure or substructure listeners (the toolkits
+    // differ); a window manager's redirection is not needed to see it.
+    const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
     const xcb_atom_t protocols = atom(c, "WM_PROTOCOLS");
     const xcb_atom_t ping = atom(c, "_NET_WM_PING");

@@ -98,8 +98,9 @@ bool waitKeepingWindowsAlive(const QString& what, detail::StepJob& job, const st
     if (gui) {
         busy.start(timings().busyPointerMs);
         // A note still up from the wait before goes on saying what is awaited now.
-        noting.start(detail::WaitNote::current() != nullptr || !programWindowOnScreen() ? 0
-                                                                                        : timings().noteMs);
+        noting.start(detail::WaitNote::current() != nullptr ? 0
+                     : programWindowOnScreen()              ? timings().noteMs
+                                                            : timings().noteAloneMs);
     }
 
     while (!job.done() && !abandoned) {

@@ -10,8 +10,9 @@ namespace forms {
 // thread while the calling window thread keeps its windows painting and answering the window system.
 // Input to the windows is held back meanwhile and handed on afterwards, and handlers that fire meanwhile
 // (timer ticks) run after the step, so the program's handlers still run one at a time. From about
-// 100 ms on the pointer shows busy; after about 2 s (at once while no window of the program is on
-// screen) a note says what is awaited ("what") and offers "Abbrechen".
+// 100 ms on the pointer shows busy; after about 2 s (a quarter of a second while no window of the
+// program is on screen, so a login shows something from the start) a note says what is awaited
+// ("what") and offers "Abbrechen".
 // Abbrechen calls cancel (from the window thread), which must make step end soon with its own error;
 // without cancel the step is abandoned instead: it runs on but its end is not awaited, and false is
 // returned, so step must own what it uses. An error step raises is raised here.
@@ -29,6 +30,7 @@ struct AwaitTimings
 {
     int busyPointerMs = 100;
     int noteMs = 2000;
+    int noteAloneMs = 250;
 };
 void setAwaitTimings(AwaitTimings timings);
 void resetAwaitTimings();

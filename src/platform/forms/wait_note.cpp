@@ -31,7 +31,7 @@ WaitNote::WaitNote(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(u"frmWarten"_s);
-    setWindowTitle(ApplicationTitle.toString());
+    setWindowTitle(ApplicationTitle.toString() + u": Bitte warten"_s);
     setWindowModality(Qt::ApplicationModal);
     m_text = new QLabel(this);
     m_text->setObjectName(u"lblWarten"_s);

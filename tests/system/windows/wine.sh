@@ -114,6 +114,7 @@ st_setup() {
     wine_program "$build"
     ST_SERVER=$linux/server/veldor-server
     [ -x "$ST_SERVER" ] || demo_fail "veldor-server is not built: $ST_SERVER"
+    ST_PING_TOOL=$linux/tests/system/plenvaro_system_ping
     [ -x "$WINE_LOADER" ] || demo_fail "Wine not found: $WINE_LOADER (Debian package wine64)"
     st_require xdotool xdotool
     st_require xwininfo x11-utils
