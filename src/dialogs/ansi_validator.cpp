@@ -33,8 +33,16 @@ QString upperWithinAnsi(const QString& text)
     return result;
 }
 
-QValidator::State AnsiValidator::validate(QString& input, int&) const
+QValidator::State AnsiValidator::validate(QString& input, int& pos) const
 {
+    // After a paste the cursor stands behind the pasted text, so the breaks just before it are its end.
+    qsizetype end = std::clamp<qsizetype>(pos, 0, input.size());
+    while (end > 0 && (input.at(end - 1) == u'\n' || input.at(end - 1) == u'\r'))
+        --end;
+    if (end < pos) {
+        input.remove(end, pos - end);
+        pos = static_cast<int>(end);
+    }
     return isStorableText(input) ? Acceptable : Invalid;
 }
 

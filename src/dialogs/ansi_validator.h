@@ -13,7 +13,8 @@ bool isStorableText(const QString& text);
 // ("µ" and "ƒ", whose capitals lie outside the code page, and "ß", whose capital is two letters).
 QString upperWithinAnsi(const QString& text);
 
-// Refuses typed or pasted text the settings store cannot keep, so nothing is ever saved mangled.
+// Refuses typed or pasted text the settings store cannot keep, so nothing is ever saved mangled. The line
+// breaks that end a pasted text (a copied spreadsheet cell) are dropped; one inside it is refused.
 class AnsiValidator final : public QValidator
 {
     Q_OBJECT

@@ -94,6 +94,7 @@ void FMPass::showOwnedBy(QWidget* owner)
 void FMPass::Sichern()
 {
     FMServer& server = windows::fmServer();
+    server.checkEntries(); // a port, company or branch that cannot be right stops the save here
     const bool withPassword = !session::Session().LoginServerError;
     const std::vector<std::pair<const char*, QString>> values{{"Firma", server.BFIRMA().text()},
                                                               {"Filiale", server.BFIL().text()},

@@ -5,6 +5,7 @@
 #include "dialogs/pictures.h"
 #include "dialogs/program_windows.h"
 #include "platform/forms/connect_handler.h"
+#include "platform/forms/error.h"
 #include "platform/forms/error_handling.h"
 #include "platform/forms/loaded_windows.h"
 #include "platform/forms/msgbox.h"
@@ -16,7 +17,10 @@
 
 #include <QCloseEvent>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -24,6 +28,39 @@ namespace dialogs {
 namespace {
 
 const QString ConnectTitle = u"Anmeldung an Caché"_s;
+
+bool onlyDigits(const QString& text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+bool isPort(const QString& text)
+{
+    bool ok = false;
+    const uint port = text.toUInt(&ok);
+    return onlyDigits(text) && ok && port >= 1 && port <= 65535;
+}
+
+struct Refusal
+{
+    QLineEdit* box;
+    QString reason;
+};
+
+// Port, company and branch go into the connect string and the server's object ids, where anything but a
+// number shows up only later as a failed connection or a wrong answer. An empty company or branch stays
+// allowed: the server takes it.
+std::optional<Refusal> firstRefusal(FMServer& dialog)
+{
+    if (!isPort(dialog.BPORT().text()))
+        return Refusal{&dialog.BPORT(), u"\"Port\" muss eine Zahl von 1 bis 65535 sein."_s};
+    for (const auto& [box, field] :
+         {std::pair{&dialog.BFIRMA(), u"Firma"_s}, std::pair{&dialog.BFIL(), u"Filiale"_s}}) {
+        if (!onlyDigits(box->text()))
+            return Refusal{box, u"\"%1\" darf nur die Ziffern 0 bis 9 enthalten."_s.arg(field)};
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -78,12 +115,33 @@ void FMServer::setBoxesEnabled(bool enabled)
         b->setEnabled(enabled);
 }
 
+void FMServer::checkEntries()
+{
+    if (const std::optional<Refusal> refusal = firstRefusal(*this))
+        throw forms::Error(5, u"Die Einstellungen wurden nicht gespeichert: "_s + refusal->reason);
+}
+
+void FMServer::editAgain()
+{
+    BUEdit().setChecked(false);
+    setBoxesEnabled(true);
+    if (const std::optional<Refusal> refusal = firstRefusal(*this)) {
+        refusal->box->setFocus();
+        refusal->box->selectAll();
+    }
+}
+
 void FMServer::BUEdit_Click()
 {
     if (BUEdit().isChecked()) {
         setBoxesEnabled(false);
         if (forms::MsgBox(u"Änderungen sichern?"_s, forms::Buttons::YesNo, forms::Icon::None, ConnectTitle) ==
             forms::Button::Yes) {
+            // Refused before the connection is touched; the user corrects the named box.
+            if (!forms::runReported([this] { checkEntries(); }, forms::Icon::Exclamation)) {
+                editAgain();
+                return;
+            }
             session::EndServerAccess(false);
             session::DisconnectServer();
             // Nothing saved: the edits stay in the boxes instead of being overwritten by the store's values.

@@ -35,6 +35,10 @@ public:
 
     QPushButton& BUEdit() { return placed<QPushButton>(*this, u"BUEdit"); }
 
+    // Raises an error naming the first box that cannot be saved as it stands: a port that is not a number
+    // from 1 to 65535, a company or branch with anything but digits in it. Run before anything is saved.
+    void checkEntries();
+
     void BUEdit_Click();
     void BUZurueck_Click();
     void Lock_Timer();
@@ -45,6 +49,7 @@ protected:
 
 private:
     void setBoxesEnabled(bool enabled);
+    void editAgain();
 
     QTimer m_lock;
 };

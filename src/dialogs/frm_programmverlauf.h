@@ -6,8 +6,9 @@
 class QCloseEvent;
 class QTreeWidget;
 
-// The program log: one entry per row, newest on top, at most MaxRows rows. One window per process; the
-// user's close only hides it, so the log lasts as long as the program.
+// The program log: one entry per row, newest on top, at most MaxRows rows, each with the time it came.
+// Long texts wrap instead of being cut; Ctrl+C copies the selected rows as tab-separated text. One
+// window per process; the user's close only hides it, so the log lasts as long as the program.
 class frmProgrammverlauf final : public QWidget
 {
     Q_OBJECT
@@ -15,6 +16,15 @@ class frmProgrammverlauf final : public QWidget
 
 public:
     static constexpr int MaxRows = 100;
+    // The list's columns: the time of the entry, then the three of StatusText.
+    enum Column
+    {
+        TimeColumn,
+        PartColumn,
+        TextColumn,
+        ParameterColumn,
+        ColumnCount
+    };
 
     // Made (hidden) by dialogs::windows on first use.
     frmProgrammverlauf();
@@ -30,5 +40,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void copySelectedRows();
+
     QTreeWidget* m_verlauf;
 };

@@ -319,12 +319,14 @@ private Q_SLOTS:
         QVERIFY(list != nullptr);
         QVERIFY(list->topLevelItemCount() >= 3);
         const QTreeWidgetItem* newest = list->topLevelItem(0);
-        QCOMPARE(newest->text(0), u"stock"_s);
-        QVERIFY2(newest->text(2).startsWith(u"Artikel 777777: Lagerstand 5, heute ("_s),
-                 qPrintable(newest->text(2)));
-        QCOMPARE(list->topLevelItem(1)->text(2), u"Artikel 123456: Lagerstand 42, heute 7"_s);
-        QCOMPARE(list->topLevelItem(2)->text(0), u"articles"_s);
-        QVERIFY(list->topLevelItem(2)->text(2).startsWith(u"3 Artikel in "_s));
+        const int part = frmProgrammverlauf::PartColumn;
+        const int parameter = frmProgrammverlauf::ParameterColumn;
+        QCOMPARE(newest->text(part), u"Lagerstand"_s);
+        QVERIFY2(newest->text(parameter).startsWith(u"Artikel 777777: Lagerstand 5, heute ("_s),
+                 qPrintable(newest->text(parameter)));
+        QCOMPARE(list->topLevelItem(1)->text(parameter), u"Artikel 123456: Lagerstand 42, heute 7"_s);
+        QCOMPARE(list->topLevelItem(2)->text(part), u"Artikelliste"_s);
+        QVERIFY(list->topLevelItem(2)->text(parameter).startsWith(u"3 Artikel in "_s));
     }
 
     void shortOrNoSelectedTextLooksUpNothingOrFailsSilently()

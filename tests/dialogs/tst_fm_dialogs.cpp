@@ -43,6 +43,15 @@ QString stored(const char* key)
     return session::GetSetting(u"Cache Login"_s, u"Login"_s, QString::fromLatin1(key), u"<absent>"_s);
 }
 
+// The seven connection settings as stored.
+QStringList allStored()
+{
+    QStringList values;
+    for (const char* key : {"Firma", "Filiale", "Name", "Passwort", "Server", "Port", "Namespace"})
+        values << stored(key);
+    return values;
+}
+
 } // namespace
 
 class FmDialogsTest : public QObject
@@ -202,6 +211,49 @@ private Q_SLOTS:
         QVERIFY(!dialogs::isStorableText(u"a\u0085"_s)); // a C1 control stands for a code page gap
     }
 
+    // A copied spreadsheet cell ends in a line break: the break goes, the cell's text stays.
+    void pastedTextLosesItsTrailingLineBreaks_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("windows cell") << QString() << 0 << u"123\r\n"_s << u"123"_s;
+        QTest::newRow("unix cell") << QString() << 0 << u"123\n"_s << u"123"_s;
+        QTest::newRow("several breaks") << QString() << 0 << u"123\r\n\r\n"_s << u"123"_s;
+        QTest::newRow("old mac break") << QString() << 0 << u"123\r"_s << u"123"_s;
+        QTest::newRow("into the middle") << u"abcd"_s << 2 << u"12\r\n"_s << u"ab12cd"_s;
+        QTest::newRow("in front of a text") << u"ab"_s << 0 << u"12\n"_s << u"12ab"_s;
+        QTest::newRow("nothing but a break") << u"ab"_s << 2 << u"\r\n"_s << u"ab"_s;
+        QTest::newRow("break inside: refused") << u"ab"_s << 2 << u"1\r\n2"_s << u"ab"_s;
+        QTest::newRow("break inside and at the end") << u"ab"_s << 2 << u"1\n2\n"_s << u"ab"_s;
+        QTest::newRow("two cells of a row") << u"ab"_s << 2 << u"1\t2\r\n"_s << u"ab"_s;
+        QTest::newRow("break at the start") << u"ab"_s << 2 << u"\n12"_s << u"ab"_s;
+    }
+
+    void pastedTextLosesItsTrailingLineBreaks()
+    {
+        QFETCH(QString, before);
+        QFETCH(int, cursor);
+        QFETCH(QString, clipboard);
+        QFETCH(QString, after);
+        FMPass& pass = dialogs::windows::fmPass();
+        for (QLineEdit* box : {&pass.BUSER(), &pass.BPASSWORT()}) {
+            box->setText(before);
+            box->setCursorPosition(cursor);
+            QGuiApplication::clipboard()->setText(clipboard);
+            box->paste();
+            QCOMPARE(box->text(), after);
+        }
+        // The keyboard's paste takes the same way.
+        QLineEdit& port = dialogs::windows::fmServer().BPORT();
+        port.setEnabled(true);
+        port.setText(before);
+        port.setCursorPosition(cursor);
+        QTest::keyClick(&port, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(port.text(), after);
+    }
+
     // A value that cannot be kept stops the save before the first write; the error is reported and the
     // dialog stays open instead of the program ending.
     void sichernIsAllOrNothing()
@@ -233,6 +285,101 @@ private Q_SLOTS:
         QCOMPARE(stored("Filiale"), u"3"_s);
         QCOMPARE(session::ScramblePassword(stored("Passwort")), u"geheim"_s);
         QCOMPARE(stored("Namespace"), u"VELDOR"_s);
+    }
+
+    // "Ändern" saves a port from 1 to 65535 and a company and branch of digits only (or none); a refusal
+    // names the box, saves nothing, leaves the connection alone and lets the user correct the box.
+    void serverDialogRefusesWhatCannotBeRight_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("company");
+        QTest::addColumn<QString>("branch");
+        QTest::addColumn<QString>("refused"); // the box named, empty when saved
+        QTest::newRow("letters as port") << u"abc"_s << u"1"_s << u"0"_s << u"Port"_s;
+        QTest::newRow("port too large") << u"99999"_s << u"1"_s << u"0"_s << u"Port"_s;
+        QTest::newRow("port just too large") << u"65536"_s << u"1"_s << u"0"_s << u"Port"_s;
+        QTest::newRow("port zero") << u"0"_s << u"1"_s << u"0"_s << u"Port"_s;
+        QTest::newRow("no port") << QString() << u"1"_s << u"0"_s << u"Port"_s;
+        QTest::newRow("port with a blank") << u" 1972"_s << u"1"_s << u"0"_s << u"Port"_s;
+        QTest::newRow("port beyond every integer")
+            << u"99999999999999999999972"_s << u"1"_s << u"0"_s << u"Port"_s;
+        QTest::newRow("branch as a name") << u"1972"_s << u"1"_s << u"Filiale Nord"_s << u"Filiale"_s;
+        QTest::newRow("company with a letter") << u"1972"_s << u"1a"_s << u"0"_s << u"Firma"_s;
+        QTest::newRow("negative branch") << u"1972"_s << u"1"_s << u"-3"_s << u"Filiale"_s;
+        QTest::newRow("superscript digit") << u"1972"_s << u"1"_s << u"²"_s << u"Filiale"_s;
+        QTest::newRow("highest port") << u"65535"_s << u"12"_s << u"0"_s << QString();
+        QTest::newRow("lowest port") << u"1"_s << u"007"_s << u"120"_s << QString();
+        QTest::newRow("no company, no branch") << u"1972"_s << QString() << QString() << QString();
+    }
+
+    void serverDialogRefusesWhatCannotBeRight()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, company);
+        QFETCH(QString, branch);
+        QFETCH(QString, refused);
+        FMServer& server = dialogs::windows::fmServer();
+        server.show();
+        QVERIFY(QTest::qWaitForWindowActive(&server));
+        forms::MessageBoxes::setFailIfUnanswered(true);
+        forms::MessageBoxes::queueAnswer(forms::Button::Yes);
+        server.BUEdit().click();
+        server.BPORT().setText(port);
+        server.BFIRMA().setText(company);
+        server.BFIL().setText(branch);
+        server.Lock().start(); // the idle timer of an open connection: saving ends the connection
+        const QStringList before = allStored();
+        forms::MessageBoxes::queueAnswer(forms::Button::Yes); // "Änderungen sichern?"
+        forms::MessageBoxes::queueAnswer(forms::Button::Ok);  // the refusal, if any
+        server.BUEdit().click();
+
+        const QList<forms::ShownMessage> shown = forms::MessageBoxes::log();
+        if (refused.isEmpty()) {
+            QCOMPARE(shown.size(), 2);
+            QCOMPARE(stored("Port"), port);
+            QCOMPARE(stored("Firma"), company);
+            QCOMPARE(stored("Filiale"), branch);
+            QVERIFY(!server.Lock().isActive());
+            QVERIFY(server.BUEdit().isChecked());
+            return;
+        }
+        QCOMPARE(shown.size(), 3);
+        QVERIFY2(shown.last().text.startsWith(u"Die Einstellungen wurden nicht gespeichert: \""_s + refused +
+                                              u"\" "_s),
+                 qPrintable(shown.last().text));
+        QCOMPARE(shown.last().icon, forms::Icon::Exclamation);
+        QCOMPARE(allStored(), before);
+        QVERIFY(server.Lock().isActive()); // the connection was left alone
+        // Still editing, the named box ready for the correction.
+        QVERIFY(!server.BUEdit().isChecked());
+        QVERIFY(server.BPORT().isEnabled() && server.BFIL().isEnabled());
+        QLineEdit& named = refused == u"Port"_s    ? server.BPORT()
+                           : refused == u"Firma"_s ? server.BFIRMA()
+                                                   : server.BFIL();
+        QTRY_VERIFY(named.hasFocus());
+        QCOMPARE(named.selectedText(), named.text());
+        QCOMPARE(server.BPORT().text(), port); // nothing typed is lost
+        QCOMPARE(server.BFIL().text(), branch);
+    }
+
+    // Edits kept without saving ("Ändern", No) reach the store only through "Anmelden", which refuses
+    // them the same way and keeps the login dialog open.
+    void anmeldenRefusesThemToo()
+    {
+        FMPass& pass = dialogs::windows::fmPass();
+        FMServer& server = dialogs::windows::fmServer();
+        server.BFIL().setText(u"Filiale Nord"_s);
+        pass.BUSER().setText(u"K99"_s);
+        pass.BPASSWORT().setText(u"geheim"_s);
+        pass.show();
+        const QStringList before = allStored();
+        forms::MessageBoxes::setFailIfUnanswered(true);
+        forms::MessageBoxes::queueAnswer(forms::Button::Ok);
+        pass.BUSpeich_Click();
+        QCOMPARE(forms::MessageBoxes::log().size(), 1);
+        QVERIFY(forms::MessageBoxes::log().first().text.contains(u"\"Filiale\""_s));
+        QVERIFY(pass.isVisible());
+        QCOMPARE(allStored(), before);
     }
 
     // Enter goes to the focused push button; the default button takes it from the text boxes.

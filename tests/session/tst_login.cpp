@@ -41,14 +41,16 @@ void click(QWidget& window, const QString& button)
 
 } // namespace
 
-// The log window's rows, newest first, each as "part | text | parameter".
+// The log window's rows, newest first, each as "part | text | parameter" (without the time).
 QStringList programLog()
 {
     QStringList rows;
     auto* list = dialogs::windows::programmverlauf().findChild<QTreeWidget*>(u"Verlauf"_s);
     for (int i = 0; list != nullptr && i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = list->topLevelItem(i);
-        rows << row->text(0) + u" | "_s + row->text(1) + u" | "_s + row->text(2);
+        rows << row->text(frmProgrammverlauf::PartColumn) + u" | "_s +
+                    row->text(frmProgrammverlauf::TextColumn) + u" | "_s +
+                    row->text(frmProgrammverlauf::ParameterColumn);
     }
     return rows;
 }
@@ -268,20 +270,20 @@ private Q_SLOTS:
         const QStringList rows = programLog();
         const QString where = u"cn_iptcp:127.0.0.1[%1]:VELDOR"_s.arg(fixture.server->port());
         const auto has = [&](const QString& row) { return rows.contains(row); };
-        QVERIFY2(rows.filter(u"session | Verbindungsversuch 1: nicht erreicht ("_s).size() == 1,
+        QVERIFY2(rows.filter(u"Sitzung | Verbindungsversuch 1: nicht erreicht ("_s).size() == 1,
                  qPrintable(rows.join(u'\n')));
         QVERIFY2(rows.filter(where).size() >= 3, qPrintable(rows.join(u'\n')));
-        QVERIFY(has(u"messages | Server nicht erreicht! Bitte überprüfen Sie die Verbindungseinstellungen "_s
+        QVERIFY(has(u"Meldungen | Server nicht erreicht! Bitte überprüfen Sie die Verbindungseinstellungen "_s
                     u"Wenn die Verbindungseinstellung korrekt ist sind wahrscheinlich keine Lizenzen frei. "_s
                     u"Noch 2 Verbindungsversuche bis zum Abbruch. Ursache: Verbindung abgelehnt, an dieser "_s
                     u"Adresse und diesem Port antwortet kein Server. | Anmeldung an Caché"_s));
-        QVERIFY(has(u"session | Verbindungsversuch 2: verbunden | "_s + where));
-        QVERIFY(has(u"session | Anmeldung erfolgreich | K17|Maier"_s));
-        QVERIFY(has(u"session | Leerlauf: Verbindung getrennt, die Lizenz ist frei | "_s + where));
+        QVERIFY(has(u"Sitzung | Verbindungsversuch 2: verbunden | "_s + where));
+        QVERIFY(has(u"Sitzung | Anmeldung erfolgreich | K17|Maier"_s));
+        QVERIFY(has(u"Sitzung | Leerlauf: Verbindung getrennt, die Lizenz ist frei | "_s + where));
         QCOMPARE(rows.filter(u"Verbindungsversuch 1: verbunden"_s).size(), 1); // the reconnect
         QVERIFY2(rows.filter(u"geheim"_s).isEmpty(), "a password in the log");
         // Newest on top: the reconnect is the first row.
-        QCOMPARE(rows.first(), u"session | Verbindungsversuch 1: verbunden | "_s + where);
+        QCOMPARE(rows.first(), u"Sitzung | Verbindungsversuch 1: verbunden | "_s + where);
     }
 
     void aRejectedLoginIsLoggedWithoutThePassword()
@@ -290,9 +292,9 @@ private Q_SLOTS:
         queueAnswer(Button::Ok);
         QVERIFY(!session::CheckLogin());
         const QStringList rows = programLog();
-        QVERIFY2(rows.contains(u"session | Anmeldung abgelehnt | K17"_s), qPrintable(rows.join(u'\n')));
+        QVERIFY2(rows.contains(u"Sitzung | Anmeldung abgelehnt | K17"_s), qPrintable(rows.join(u'\n')));
         QVERIFY(
-            rows.contains(u"messages | Passwort Falsch oder Benutzer nicht Aktiv. | Anmeldung an Caché."_s));
+            rows.contains(u"Meldungen | Passwort Falsch oder Benutzer nicht Aktiv. | Anmeldung an Caché."_s));
         QVERIFY(rows.filter(u"falsch"_s).isEmpty());
     }
 

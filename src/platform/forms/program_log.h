@@ -13,13 +13,17 @@ namespace forms {
 // tab, which reads well on a terminal too.
 void logEntry(const QLoggingCategory& area, const QString& text, const QString& parameter = {});
 
-// The program's own logging areas all start with this; the log window shows the rest as the part of the
-// program that reports ("session", "articles", ...).
+// The program's own logging areas all start with this; the log window shows the part of the program that
+// reports by its German name ("session" as "Sitzung", ...). A terminal keeps the area's own name.
 inline constexpr QLatin1StringView LogAreaPrefix{"plenvaro."};
+
+// The German name of a program area as the log window shows it ("stock": "Lagerstand"); an area without
+// one by its own name.
+QString programPart(QStringView area);
 
 struct LogEntry
 {
-    QString area;
+    QString area; // the part of the program that reports, by its German name
     QString text;
     QString parameter;
 };

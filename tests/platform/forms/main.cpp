@@ -47,7 +47,7 @@ int main(int argc, char** argv)
     int failed = 0;
     int index = 0;
     for (const auto run : {runMessageBoxTests, runScreenTests, runLoadedWindowTests, runEndProgramTests,
-                           runErrorHandlingTests, runBlockingWaitTests}) {
+                           runErrorHandlingTests, runBlockingWaitTests, runProgramLogTests}) {
         ClassArguments arguments(argc, argv, ++index);
         failed += run(arguments.argc(), arguments.argv());
     }

@@ -6,6 +6,7 @@ int runScreenTests(int argc, char** argv);
 int runLoadedWindowTests(int argc, char** argv);
 int runEndProgramTests(int argc, char** argv);
 int runErrorHandlingTests(int argc, char** argv);
+int runProgramLogTests(int argc, char** argv);
 int runBlockingWaitTests(int argc, char** argv);
 
 // The child-process half of the end-program test: ends from inside a modal dialog.
