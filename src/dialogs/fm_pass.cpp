@@ -27,15 +27,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace dialogs {
-namespace {
-
-void save(const char* key, const QString& value)
-{
-    session::SaveSetting(QString::fromLatin1(session::SettingsApplication),
-                         QString::fromLatin1(session::SettingsSection), QString::fromLatin1(key), value);
-}
-
-} // namespace
 
 FMPass::FMPass()
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -109,12 +100,16 @@ void FMPass::Sichern()
             throw forms::Error(5, u"Die Einstellungen wurden nicht gespeichert: \"%1\" enthält ein Zeichen, "
                                   u"das nicht gespeichert werden kann."_s.arg(QLatin1StringView(key)));
     }
+    // One change of the store, so a full disk cannot leave it half saved.
+    QList<session::Setting> settings;
     for (const auto& [key, value] : values) {
         if (qstrcmp(key, "Passwort") != 0)
-            save(key, value);
+            settings.append({QString::fromLatin1(key), value});
         else if (withPassword)
-            save(key, session::ScramblePassword(value));
+            settings.append({QString::fromLatin1(key), session::ScramblePassword(value)});
     }
+    session::SaveSettings(QString::fromLatin1(session::SettingsApplication),
+                          QString::fromLatin1(session::SettingsSection), settings);
 }
 
 void FMPass::BUSpeich_Click()

@@ -80,8 +80,11 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_OUTOFMEMORY 14
+#define ERROR_WRITE_PROTECT 19
 #define ERROR_LOCK_VIOLATION 33
+#define ERROR_HANDLE_DISK_FULL 39
 #define ERROR_INVALID_PARAMETER 87
+#define ERROR_DISK_FULL 112
 #define ERROR_BAD_PATHNAME 161
 #define ERROR_MORE_DATA 234
 #define ERROR_NO_MORE_ITEMS 259
@@ -149,7 +152,28 @@ LSTATUS RegCloseKey(HKEY hKey);
 #if !defined(PLENVARO_WINREG_CONTROLS)
 #define PLENVARO_WINREG_CONTROLS
 extern "C" {
-// Not Win32: controls for the portable store. On Windows they do nothing and return "".
+// This program's own additions, on every platform.
+
+// One value for plenvaroRegistrySetValues, as RegSetValueExA takes it.
+struct PlenvaroRegistryValue
+{
+    LPCSTR name;
+    DWORD type;
+    const BYTE* data;
+    DWORD size;
+};
+
+// Writes several values of one key as one change: all of them, or none when any write fails, so a
+// failure (a full disk above all) never leaves the key half updated. The handle needs KEY_QUERY_VALUE
+// and KEY_SET_VALUE. Returns ERROR_SUCCESS or the error of the failed write; *failed (if given) is
+// then the index of the value that failed, or count when the failure belongs to no single value.
+// The portable store writes them in one transaction. advapi32 has none for these functions, so on
+// Windows the values written before the failure are put back (deleted if they were new);
+// *unrestored (if given) counts those that could not be put back, 0 elsewhere and after a success.
+LONG plenvaroRegistrySetValues(HKEY key, DWORD count, const PlenvaroRegistryValue* values, DWORD* failed,
+                               DWORD* unrestored) noexcept;
+
+// Controls for the portable store. On Windows they do nothing and return "".
 
 // Why the last failed registry call of this thread failed ("" after a success).
 const char* plenvaroRegistryLastError() noexcept;

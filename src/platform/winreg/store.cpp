@@ -1,5 +1,7 @@
 #include "platform/winreg/store.h"
 
+#include "platform/winreg/read_only_opening.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -99,13 +101,36 @@ std::int64_t fileTimeNow()
 
 LONG codeForErrno(int error)
 {
-    return error == EACCES || error == EPERM || error == EROFS ? ERROR_ACCESS_DENIED
-                                                               : ERROR_REGISTRY_IO_FAILED;
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return ERROR_ACCESS_DENIED;
+    case EROFS:
+        return ERROR_WRITE_PROTECT;
+    case ENOSPC:
+    case EDQUOT:
+        return ERROR_DISK_FULL;
+    default:
+        return ERROR_REGISTRY_IO_FAILED;
+    }
 }
 
-LONG codeForSqlite(int rc)
+// SQLite keeps the errno only for failed opens and I/O; elsewhere it is a stale one.
+int systemErrno(sqlite3* db, int rc)
 {
+    const int primary = rc & 0xFF;
+    return db && (primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN) ? sqlite3_system_errno(db) : 0;
+}
+
+LONG codeForSqlite(int rc, int error)
+{
+    // A full disk shows as SQLITE_FULL when a page does not fit, but as an I/O error when the
+    // shared-memory file cannot grow.
+    if (error == ENOSPC || error == EDQUOT || error == EROFS)
+        return codeForErrno(error);
     switch (rc & 0xFF) {
+    case SQLITE_FULL:
+        return ERROR_DISK_FULL;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
     case SQLITE_FORMAT:
@@ -124,6 +149,13 @@ LONG codeForSqlite(int rc)
     default:
         return ERROR_REGISTRY_IO_FAILED;
     }
+}
+
+// What a store that cannot be opened for writing may still be opened for reading after.
+bool mayStillRead(LONG code)
+{
+    return code == ERROR_DISK_FULL || code == ERROR_WRITE_PROTECT || code == ERROR_ACCESS_DENIED ||
+           code == ERROR_REGISTRY_IO_FAILED;
 }
 
 bool isBusy(int rc)
@@ -379,14 +411,18 @@ std::unique_ptr<Store> Store::open(const std::string& path, Clock::time_point de
 
 void Store::fail(int rc, std::string_view what) const
 {
-    const char* detail = db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(rc);
+    std::string detail = db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(rc);
     if (isBusy(rc))
         throw StoreFailure(ERROR_LOCK_VIOLATION,
                            path_ + ": another process holds the registry store's lock; gave up after " +
                                std::to_string(lockWait.count()) + " ms, try again later (" +
                                std::string(what) + ": " + detail + ")",
                            true);
-    throw StoreFailure(codeForSqlite(rc), path_ + ": " + std::string(what) + ": " + detail);
+    // "disk I/O error" alone does not say that the disk is full.
+    const int error = systemErrno(db_.get(), rc);
+    if (error != 0)
+        detail += std::string(" (") + std::strerror(error) + ")";
+    throw StoreFailure(codeForSqlite(rc, error), path_ + ": " + std::string(what) + ": " + detail);
 }
 
 // Waits for a lock in short steps, but never past the call's deadline.
@@ -445,9 +481,24 @@ Store::Header Store::readHeader()
 void Store::connect()
 {
     prepareFile(path_);
+    statements_.reset();
+    db_.reset();
+    try {
+        openForWriting();
+        readOnly_.reset();
+    } catch (const StoreFailure& failure) {
+        statements_.reset();
+        db_.reset();
+        if (!mayStillRead(failure.code()))
+            throw;
+        openForReading(failure);
+    }
+}
+
+void Store::openConnection(const std::string& name, int flags)
+{
     sqlite3* raw = nullptr;
-    const int rc =
-        sqlite3_open_v2(path_.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_EXRESCODE, nullptr);
+    const int rc = sqlite3_open_v2(name.c_str(), &raw, flags | SQLITE_OPEN_EXRESCODE, nullptr);
     db_.reset(raw);
     if (rc != SQLITE_OK) {
         const int error = raw ? sqlite3_system_errno(raw) : 0;
@@ -457,21 +508,26 @@ void Store::connect()
         fail(rc, "cannot open the registry store");
     }
     sqlite3_busy_handler(db_.get(), &Store::onBusy, this);
+}
 
+void Store::openForWriting()
+{
+    openConnection(path_, SQLITE_OPEN_READWRITE);
+    // SQLite falls back to reading by itself when the file cannot be written, and then fails later on
+    // the WAL file with a misleading reason.
+    if (sqlite3_db_readonly(db_.get(), "main") == 1) {
+        const int error = ::access(path_.c_str(), W_OK) == 0 ? EACCES : errno;
+        throw StoreFailure(codeForErrno(error),
+                           systemError(path_, "cannot open the registry store for writing", error));
+    }
     // Up to here nothing was written (an empty file's mode aside): a foreign or damaged file must be left
     // exactly as it is.
     Header header = readHeader();
-    if (header.applicationId == 0 && header.version == 0 && header.objects == 0) {
+    if (header.empty()) {
         initialise();
         header = readHeader();
     }
-    if (header.applicationId != storeApplicationId)
-        throw StoreFailure(ERROR_REGISTRY_CORRUPT,
-                           path_ + ": an SQLite database, but not a registry store; left untouched");
-    if (header.version != storeSchemaVersion)
-        throw StoreFailure(ERROR_REGISTRY_CORRUPT, path_ + ": registry store format " +
-                                                       std::to_string(header.version) +
-                                                       " is not supported by this program; left untouched");
+    checkHeader(header);
     makePrivate();
 
     // WAL lets readers carry on beside a writer; FULL makes every commit survive a power cut. If another
@@ -479,9 +535,60 @@ void Store::connect()
     sqlite3_exec(db_.get(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     exec("PRAGMA synchronous=FULL");
     prepareAll();
+    checkRoots();
+}
+
+// The user still gets the stored settings when the disk is full or the medium read-only; only a store
+// holding nothing yet, or a damaged one, stays refused.
+void Store::openForReading(const StoreFailure& why)
+{
+    const ReadOnlyOpening opening = readOnlyOpening(path_);
+    try {
+        openConnection(opening.uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        const Header header = readHeader();
+        if (header.empty())
+            throw why;
+        checkHeader(header);
+        prepareAll();
+        checkRoots();
+    } catch (const StoreFailure& failure) {
+        statements_.reset();
+        db_.reset();
+        if (failure.code() == ERROR_REGISTRY_CORRUPT || failure.busy())
+            throw;
+        throw why;
+    }
+    readOnly_ = ReadOnly{why.code(), why.what(), opening.immutable};
+}
+
+void Store::checkHeader(const Header& header) const
+{
+    if (header.applicationId != storeApplicationId)
+        throw StoreFailure(ERROR_REGISTRY_CORRUPT,
+                           path_ + ": an SQLite database, but not a registry store; left untouched");
+    if (header.version != storeSchemaVersion)
+        throw StoreFailure(ERROR_REGISTRY_CORRUPT, path_ + ": registry store format " +
+                                                       std::to_string(header.version) +
+                                                       " is not supported by this program; left untouched");
+}
+
+void Store::checkRoots()
+{
     if (scalar("SELECT count(*) FROM keys WHERE parent = 0 AND id BETWEEN 1 AND 7") != rootCount)
         throw StoreFailure(ERROR_REGISTRY_CORRUPT,
                            path_ + ": damaged registry store: predefined keys missing");
+}
+
+// A store open for reading only is opened anew before a write, in case there is room again, and before
+// a read once others write to it, as an unchanging file would not see that.
+void Store::reopenIfDue(bool write)
+{
+    if (!readOnly_ || (!write && !(readOnly_->immutable && walHasFrames(path_))))
+        return;
+    connect();
+    if (write && readOnly_)
+        throw StoreFailure(readOnly_->code,
+                           readOnly_->reason + "; the store is open for reading only, nothing was written");
 }
 
 // Lays out a new store in an empty file. Another process may be doing the same: the write lock
@@ -491,7 +598,7 @@ void Store::initialise()
     exec("BEGIN IMMEDIATE");
     try {
         const Header header = readHeader();
-        if (header.applicationId == 0 && header.version == 0 && header.objects == 0) {
+        if (header.empty()) {
             exec(schema);
             exec(("PRAGMA application_id=" + std::to_string(storeApplicationId)).c_str());
             exec(("PRAGMA user_version=" + std::to_string(storeSchemaVersion)).c_str());
@@ -586,6 +693,7 @@ void Store::prepareAll()
 
 Store::Transaction::Transaction(Store& store, bool write) : store_(store)
 {
+    store_.reopenIfDue(write);
     Query(store_, write ? store_.statements_->beginImmediate : store_.statements_->begin).run();
 }
 

@@ -97,9 +97,13 @@ public:
     Store& operator=(const Store&) = delete;
 
     const std::string& path() const noexcept { return path_; }
+    // False once reopening failed half-way: the store has to be opened anew.
+    bool connected() const noexcept { return statements_ != nullptr; }
     // Where the lock waits of the next calls end.
     void setLockDeadline(Clock::time_point deadline) noexcept { lockDeadline_ = deadline; }
 
+    // A store open for reading only tries to open for writing again when a write transaction starts,
+    // and fails with the reason it could not be written if that does not work.
     class Transaction final
     {
     public:
@@ -133,10 +137,24 @@ private:
     struct Header final
     {
         std::int64_t applicationId, version, objects;
+        bool empty() const noexcept { return applicationId == 0 && version == 0 && objects == 0; }
+    };
+    // Why the store could not be opened for writing, and how it was opened for reading instead.
+    struct ReadOnly final
+    {
+        LONG code;
+        std::string reason;
+        bool immutable;
     };
     Store(std::string path, Clock::time_point deadline);
     static int onBusy(void* self, int attempt);
     void connect();
+    void openConnection(const std::string& name, int flags);
+    void openForWriting();
+    void openForReading(const StoreFailure& why);
+    void checkHeader(const Header& header) const;
+    void checkRoots();
+    void reopenIfDue(bool write);
     void makePrivate() const;
     void initialise();
     void prepareAll();
@@ -150,6 +168,7 @@ private:
     Clock::time_point lockDeadline_;
     Connection db_;
     std::unique_ptr<Statements> statements_;
+    std::optional<ReadOnly> readOnly_;
 };
 
 } // namespace plenvaro::winreg

@@ -194,8 +194,11 @@ public:
 
     Store& store()
     {
-        if (!store_)
-            store_ = Store::open(storePath(), deadline_);
+        if (!store_ || !store_->connected()) {
+            const std::string path = store_ ? store_->path() : storePath();
+            store_.reset();
+            store_ = Store::open(path, deadline_);
+        }
         return *store_;
     }
 
@@ -320,6 +323,24 @@ LONG notFound(LPCSTR subKey)
     return fail(ERROR_FILE_NOT_FOUND, std::string("no key ") + quoted(subKey));
 }
 
+// What RegSetValueExA refuses before it touches the store.
+LONG checkValue(LPCSTR name, const BYTE* data, DWORD size)
+{
+    if (!data && size != 0)
+        return fail(ERROR_NOACCESS,
+                    "value " + quoted(name) + ": lpData is NULL but cbData is " + std::to_string(size));
+    if (name && std::strlen(name) > maxValueNameLength)
+        return fail(ERROR_INVALID_PARAMETER, "value name longer than 16383 characters");
+    return ERROR_SUCCESS;
+}
+
+LONG checkValueRoot(const Target& target)
+{
+    if (target.root == dynamicRoot || target.root == performanceRoot)
+        return fail(ERROR_ACCESS_DENIED, "values cannot be stored in this root");
+    return ERROR_SUCCESS;
+}
+
 } // namespace
 
 extern "C" {
@@ -436,19 +457,15 @@ LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const
         Target target;
         if (const LONG rc = resolveWith(registry, hKey, setValue, target); rc != ERROR_SUCCESS)
             return rc;
-        if (!lpData && cbData != 0)
-            return fail(ERROR_NOACCESS,
-                        std::string("lpData is NULL but cbData is ") + std::to_string(cbData));
-        const std::string_view name = lpValueName ? lpValueName : "";
-        if (name.size() > maxValueNameLength)
-            return fail(ERROR_INVALID_PARAMETER, "value name longer than 16383 characters");
-        if (target.root == dynamicRoot || target.root == performanceRoot)
-            return fail(ERROR_ACCESS_DENIED, "values cannot be stored in this root");
+        if (const LONG rc = checkValue(lpValueName, lpData, cbData); rc != ERROR_SUCCESS)
+            return rc;
+        if (const LONG rc = checkValueRoot(target); rc != ERROR_SUCCESS)
+            return rc;
         Store& store = registry.store();
         Store::Transaction transaction(store, true);
         if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
             return rc;
-        store.putValue(target.key, name, dwType, lpData, cbData);
+        store.putValue(target.key, lpValueName ? lpValueName : "", dwType, lpData, cbData);
         transaction.commit();
         return ERROR_SUCCESS;
     });
@@ -574,6 +591,42 @@ LSTATUS RegCloseKey(HKEY hKey)
             return ERROR_SUCCESS;
         return invalidHandle(hKey);
     });
+}
+
+LONG plenvaroRegistrySetValues(HKEY key, DWORD count, const PlenvaroRegistryValue* values, DWORD* failed,
+                               DWORD* unrestored) noexcept
+{
+    if (unrestored)
+        *unrestored = 0; // one transaction: nothing to put back by hand
+    DWORD at = count;
+    const LONG result = call("plenvaroRegistrySetValues", [&](Registry& registry) -> LONG {
+        at = count;
+        if (count > 0 && !values)
+            return fail(ERROR_INVALID_PARAMETER, "values is NULL");
+        // The same rights as on Windows, which reads the values before to put them back after a failure.
+        Target target;
+        if (const LONG rc = resolveWith(registry, key, queryValue, target); rc != ERROR_SUCCESS)
+            return rc;
+        if (const LONG rc = resolveWith(registry, key, setValue, target); rc != ERROR_SUCCESS)
+            return rc;
+        if (const LONG rc = checkValueRoot(target); rc != ERROR_SUCCESS)
+            return rc;
+        Store& store = registry.store();
+        Store::Transaction transaction(store, true);
+        if (const LONG rc = checkAlive(store, target); rc != ERROR_SUCCESS)
+            return rc;
+        for (at = 0; at < count; ++at) {
+            const PlenvaroRegistryValue& value = values[at];
+            if (const LONG rc = checkValue(value.name, value.data, value.size); rc != ERROR_SUCCESS)
+                return rc;
+            store.putValue(target.key, value.name ? value.name : "", value.type, value.data, value.size);
+        }
+        transaction.commit();
+        return ERROR_SUCCESS;
+    });
+    if (failed)
+        *failed = at;
+    return result;
 }
 
 const char* plenvaroRegistryLastError() noexcept
