@@ -24,6 +24,17 @@ void ReadingArticles(const std::function<void()>& read)
     try {
         read();
     } catch (const ado::Error& error) {
+        // IM002: the driver manager knows no data source of that name.
+        if (error.sqlState() == u"IM002"_s)
+            throw ado::Error(error.number(),
+                             u"Die ODBC-Datenquelle %1 ist nicht eingerichtet. Bitte richten Sie sie ein "
+                             u"(unter Windows mit der "
+                             u"ODBC-Datenquellen-Verwaltung, sonst in odbc.ini) oder lassen Sie sie von "
+                             u"Ihrem Administrator "
+                             u"einrichten; sie führt zur Artikeldatenbank tovi.\n%2"_s
+                                 .arg(QLatin1StringView(ArticleDataSource))
+                                 .arg(error.description()),
+                             error.sqlState(), error.nativeError());
         if (error.number() == ado::adErrOperationCancelled)
             throw ado::Error(error.number(),
                              u"Lesen der Artikelliste abgebrochen (ODBC-Datenquelle %1)."_s.arg(

@@ -33,6 +33,10 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QScopeGuard>
+#include <QScreen>
+#include <QTableView>
+
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -45,6 +49,8 @@ namespace {
 
 constexpr int PanelHeight = 300; // twips, both bottom panels
 constexpr int FollowStockDelayMs = 250;
+constexpr int MinimumGridHeight = 1200; // twips: the headings and a few rows
+constexpr int FrameAllowance = 32;      // pixels
 
 // The program's own settings, beside (not among) the login settings.
 const QString SettingsSection = u"Plenvaro"_s;
@@ -63,6 +69,7 @@ FMStart::FMStart(QString commandLine) : m_commandLine(std::move(commandLine))
     buildMenu();
     buildControls();
     resize(forms::twipsToPixelsX(9420), forms::twipsToPixelsY(6180) + menuBar()->sizeHint().height());
+    keepUsableAndOnScreen();
     qApp->installEventFilter(this);
     forms::connectHandler(&m_recordset, &ado::Recordset::moveComplete, this,
                           &FMStart::adoPrimaryRS_MoveComplete);
@@ -76,6 +83,23 @@ FMStart::FMStart(QString commandLine) : m_commandLine(std::move(commandLine))
 FMStart::~FMStart()
 {
     qApp->removeEventFilter(this);
+}
+
+// Small enough for the screen it opens on, never so small that the grid, the buttons or the stock boxes
+// are cut off.
+void FMStart::keepUsableAndOnScreen()
+{
+    int right = 0;
+    for (const QWidget* control : m_buttons->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        right = std::max(right, control->geometry().right() + 1);
+    const int rows = forms::twipsToPixelsY(MinimumGridHeight + 2 * PanelHeight + 30);
+    setMinimumSize(right + forms::twipsToPixelsX(60), rows + menuBar()->sizeHint().height());
+    const QScreen* where = screen();
+    if (where == nullptr)
+        return;
+    // The frame is not known before the window is shown; leave room for a usual one.
+    const QSize room = where->availableGeometry().size() - QSize(FrameAllowance, 2 * FrameAllowance);
+    resize(size().boundedTo(room).expandedTo(minimumSize()));
 }
 
 void FMStart::buildMenu()
@@ -206,6 +230,11 @@ void FMStart::closeEvent(QCloseEvent* event)
 void FMStart::adoPrimaryRS_MoveComplete()
 {
     m_status->setText(u"Record: "_s + QString::number(m_recordset.absolutePosition()));
+    // Figures shown beside another article than the one they belong to would be wrong ones.
+    if (std::exchange(m_figuresShown, false)) {
+        m_stock->clear();
+        m_today->clear();
+    }
     // Restarted by every move, so moving on quickly asks the server nothing until the record stays.
     if (m_followStock->isChecked())
         m_followTimer.start();
@@ -308,6 +337,7 @@ void FMStart::StockLookup()
                         &todayError);
     forms::ignoreErrors([&] { session::CloseServerObject(windows); });
     session::EndServerAccess(false);
+    m_figuresShown = true;
     // The lookup itself stays silent; the log says what it found.
     const auto figure = [](const QLineEdit* box, const QString& error) {
         return error.isEmpty() ? box->text() : u"(%1)"_s.arg(error);
@@ -409,7 +439,12 @@ void FMStart::mLogin_Click()
 void FMStart::mSuchen_Click()
 {
     frmSuchen& dialog = dialogs::windows::suchen();
-    dialog.setFinder([this](const QString& text) { return FindArticle(text); });
+    dialog.setFinder([this, &dialog](const QString& text) {
+        const bool found = FindArticle(text);
+        if (found)
+            keepRowClearOf(dialog);
+        return found;
+    });
     dialog.showOwnedBy(this);
 }
 
@@ -440,6 +475,25 @@ bool FMStart::FindArticle(const QString& text)
         return false;
     m_recordset.setAbsolutePosition(row + 1);
     return true;
+}
+
+// The find dialog moves off the row it has just found, below it or else above it.
+void FMStart::keepRowClearOf(QWidget& dialog)
+{
+    QTableView* view = m_grid->view();
+    const QModelIndex current = view->currentIndex();
+    if (!dialog.isVisible() || !current.isValid())
+        return;
+    view->scrollTo(current);
+    const QRect cell = view->visualRect(current);
+    const QRect row(view->viewport()->mapToGlobal(QPoint(0, cell.top())),
+                    QSize(view->viewport()->width(), cell.height()));
+    const QRect frame = dialog.frameGeometry();
+    if (!frame.intersects(row))
+        return;
+    const QRect area = dialog.screen() != nullptr ? dialog.screen()->availableGeometry() : QRect();
+    const bool fitsBelow = !area.isValid() || row.bottom() + frame.height() < area.bottom();
+    dialog.move(frame.left(), fitsBelow ? row.bottom() + 1 : row.top() - frame.height());
 }
 
 void FMStart::mLagerstandMitfuehren_Click()

@@ -73,6 +73,8 @@ private:
     void adoPrimaryRS_MoveComplete();
     void StockLookup();
     void followStock_Timer();
+    void keepRowClearOf(QWidget& dialog);
+    void keepUsableAndOnScreen();
     void unload();
     void logArticles(const QString& what, qint64 milliseconds);
 
@@ -94,6 +96,8 @@ private:
     // Runs the stock lookup once the current record has stayed put after a move.
     QTimer m_followTimer;
     bool m_unloading = false;
+    // The stock boxes hold the figures of the current record's lookup, not their design-time texts.
+    bool m_figuresShown = false;
 };
 
 } // namespace app

@@ -1,5 +1,6 @@
 #include "platform/forms/msgbox.h"
 
+#include "platform/forms/loaded_windows.h"
 #include "platform/forms/message_box_widget.h"
 #include "platform/forms/program_log.h"
 #include "platform/forms/wait_note.h"
@@ -8,7 +9,9 @@
 #include <QApplication>
 #include <QCursor>
 #include <QMessageBox>
+#include <QPointer>
 #include <QQueue>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace forms {
@@ -60,11 +63,32 @@ private:
     bool m_active;
 };
 
+// The window the box belongs to: the one the user works in, which opened it. While no window is active
+// (the focus between windows, a window manager still deciding) that is the newest one on screen.
+QWidget* ownerOfNewBox()
+{
+    if (QWidget* active = detail::WaitNote::ownerInsteadOf(QApplication::activeWindow()))
+        return active;
+    const QList<QWidget*> windows = loadedWindows();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        if ((*it)->isVisible() && !(*it)->isMinimized())
+            return *it;
+    }
+    return nullptr;
+}
+
 Button exec(const ShownMessage& message, const MessageBoxes::Answerer& answerer)
 {
     const ArrowWhileShown arrow;
-    const auto box =
-        detail::createMessageBox(message, detail::WaitNote::ownerInsteadOf(QApplication::activeWindow()));
+    const QPointer<QWidget> owner = ownerOfNewBox();
+    const auto box = detail::createMessageBox(message, owner);
+    // The focus goes back to the window the box belongs to, not wherever the window manager puts it.
+    const auto giveFocusBack = qScopeGuard([&owner] {
+        if (owner && owner->isVisible()) {
+            owner->raise();
+            owner->activateWindow();
+        }
+    });
     if (answerer) {
         QMessageBox* shown = box.get();
         QTimer::singleShot(0, shown, [shown, answerer, buttons = message.buttons] {
