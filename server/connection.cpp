@@ -4,7 +4,6 @@
 #include "server.h"
 
 #include <QHostAddress>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
@@ -107,14 +106,21 @@ QString Connection::who() const
 qsizetype Connection::inputRoom() const
 {
     // Before the hello one byte more than allowed, so that too much shows.
-    const qsizetype capacity =
-        m_session ? wire::HeaderBytes + qsizetype(wire::MaxFrameBytes) : m_server.limits().maxHelloBytes + 1;
+    const qsizetype capacity = m_session ? wire::HeaderBytes + m_server.limits().maxRequestBytes
+                                         : m_server.limits().maxHelloBytes + 1;
     return std::max<qsizetype>(0, capacity - m_input.size());
+}
+
+wire::DecodeLimits Connection::decodeLimits() const
+{
+    const Limits& limits = m_server.limits();
+    const qsizetype bytes = m_session ? limits.maxRequestBytes : limits.maxHelloBytes - wire::HeaderBytes;
+    return {static_cast<std::uint32_t>(bytes), limits.maxRequestFields};
 }
 
 bool Connection::waiting() const
 {
-    return (m_session && m_session->busy()) || !m_output.isEmpty();
+    return (m_session && m_session->busy()) || !m_output.isEmpty() || m_turn;
 }
 
 void Connection::updateReading()
@@ -136,8 +142,15 @@ void Connection::onReadable()
         finish();
         return;
     }
-    if (got < 0 || m_dropping) // a dropped client's further input is only drained
+    if (got < 0)
         return;
+    if (m_dropping) {
+        // A dropped client's further input is only drained, one read at a time with pauses
+        // between: a client sending what was refused again and again sends slowly.
+        m_readNotifier.setEnabled(false);
+        QTimer::singleShot(DrainPauseMs, this, &Connection::updateReading);
+        return;
+    }
     m_input.append(buffer, got);
     takeRequest();
     updateReading();
@@ -172,37 +185,69 @@ void Connection::takeRequest()
     m_takeScheduled = false;
     if (m_finished || m_dropping || waiting() || (m_session && resting()))
         return;
-    // A hello announcing more than the limit is refused before it has come; one within it has
-    // come whole by the time the limit is reached.
-    const qsizetype helloLimit = m_server.limits().maxHelloBytes;
-    if (!m_session && m_input.size() >= wire::HeaderBytes &&
-        qFromBigEndian<quint32>(m_input.constData()) > quint32(helloLimit - wire::HeaderBytes)) {
-        const QString text = u"more than %1 bytes before hello"_s.arg(helloLimit);
-        refuseHello(wire::errorReply(wire::error::BadRequest, text), text);
+    // A large request costs time to decode in proportion to its size: it waits for its turn among
+    // the long lines and counts in their share, so that clients sending such requests back to back
+    // leave the others theirs.
+    const std::optional<std::uint32_t> length = wire::announcedLength(m_input);
+    if (m_session && length && *length >= LargeRequestBytes && *length <= decodeLimits().maxBytes &&
+        m_input.size() >= wire::HeaderBytes + qsizetype(*length)) {
+        m_turn = m_server.scheduler().runInTurn([this] {
+            m_turn = nullptr;
+            decode(true);
+        });
         return;
     }
+    decode(false);
+}
+
+void Connection::decode(bool inTurn)
+{
+    const bool session = m_session != nullptr;
+    const auto start = Scheduler::Clock::now();
     QJsonObject request;
-    switch (wire::takeFrame(m_input, request)) {
-    case wire::TakeResult::Incomplete:
+    switch (wire::takeMessage(m_input, request, decodeLimits())) {
+    case wire::Decoded::Incomplete:
         return;
-    case wire::TakeResult::Oversized:
-        reply(wire::errorReply(wire::error::BadRequest,
-                               u"request larger than %1 bytes"_s.arg(wire::MaxFrameBytes)));
-        drop(u"oversized request"_s);
+    case wire::Decoded::TooLarge:
+        if (session) {
+            reply(wire::errorReply(wire::error::BadRequest,
+                                   u"request larger than %1 bytes"_s.arg(decodeLimits().maxBytes)));
+            drop(u"oversized request"_s);
+        } else {
+            const QString text = u"more than %1 bytes before hello"_s.arg(m_server.limits().maxHelloBytes);
+            refuseHello(wire::errorReply(wire::error::BadRequest, text), text);
+        }
         return;
-    case wire::TakeResult::Malformed:
-        if (m_session)
-            m_log.write(who() + u" malformed request"_s);
-        else
-            m_server.logRefusal(who() + u" malformed request"_s);
-        reply(wire::errorReply(wire::error::BadRequest, u"request is not a JSON object"_s));
+    case wire::Decoded::TooManyFields:
+        refuseRequest(u"request with more than %1 fields"_s.arg(m_server.limits().maxRequestFields));
         break;
-    case wire::TakeResult::Frame:
+    case wire::Decoded::Malformed:
+        refuseRequest(u"request is not a JSON object"_s);
+        break;
+    case wire::Decoded::Message:
         handle(request);
         break;
     }
+    if (session && !inTurn) {
+        const auto took = Scheduler::Clock::now() - start;
+        if (took < QuickRequest)
+            m_server.servedQuickly();
+        else
+            rest(took);
+    }
     flush();
+    updateReading(); // the buffer may have been full
     scheduleTakeRequest();
+}
+
+void Connection::refuseRequest(const QString& text)
+{
+    if (!m_session) {
+        refuseHello(wire::errorReply(wire::error::BadRequest, text), text);
+        return;
+    }
+    m_log.write(u"%1 request refused: %2"_s.arg(who(), text));
+    reply(wire::errorReply(wire::error::BadRequest, text));
 }
 
 void Connection::handle(const QJsonObject& request)
@@ -212,15 +257,8 @@ void Connection::handle(const QJsonObject& request)
         return;
     }
     m_timer.start(m_server.limits().idleTimeout);
-    const auto start = Scheduler::Clock::now();
-    if (const std::optional<QJsonObject> answer = m_session->handle(request)) {
-        const auto took = Scheduler::Clock::now() - start;
-        if (took < QuickRequest)
-            m_server.servedQuickly();
-        else
-            rest(took);
+    if (const std::optional<QJsonObject> answer = m_session->handle(request))
         reply(*answer);
-    }
 }
 
 QJsonObject Connection::hello(const QJsonObject& request)
@@ -335,6 +373,7 @@ void Connection::drop(const QString& reason)
         return;
     m_dropping = true;
     m_input.clear();
+    leaveTurn();
     const QString line = u"%1 dropped: %2"_s.arg(who(), reason);
     if (m_session)
         m_log.write(line);
@@ -346,6 +385,12 @@ void Connection::drop(const QString& reason)
     m_timer.start(LingerMs);
     updateReading();
     flush();
+}
+
+void Connection::leaveTurn()
+{
+    if (m_turn)
+        m_server.scheduler().cancel(std::exchange(m_turn, nullptr));
 }
 
 void Connection::endSession()
@@ -366,6 +411,7 @@ void Connection::finish()
     if (m_finished)
         return;
     m_finished = true;
+    leaveTurn();
     endSession();
     m_readNotifier.setEnabled(false);
     m_writeNotifier.setEnabled(false);

@@ -37,12 +37,20 @@ public:
 
     ServerClass* findClass(const QString& name);
     ServerClass& addClass(const QString& name);
+    void addPropertyName(ServerClass& cls, const QString& name);
+    // No class or property has a longer name: a longer one is refused without upper-casing it,
+    // which for a client's megabyte would cost more than its request may.
+    qsizetype longestName() const { return m_longestName; }
 
     m::Variables& globals() { return m_globals; }
+    // The objects' memory counts against the globals' limit: all that is stored shares it. Throws
+    // <STORE> when bytes more would pass it.
+    void chargeObjects(std::size_t bytes) { m_globals.reserveBeside(bytes); }
 
 private:
     std::map<QString, ServerClass> m_classes; // by upper-cased name
     m::Variables m_globals{"globals"};
+    qsizetype m_longestName = 0;
 };
 
 inline constexpr auto WindowsClass = "VD.Windows";

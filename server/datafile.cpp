@@ -155,6 +155,38 @@ QString position(const QByteArray& json, int offset)
     return u"line %1, column %2"_s.arg(line).arg(column);
 }
 
+const QString MemoryOption = u" (see --max-globals)"_s;
+
+// About what the objects take in memory, counted like the globals: a map node with its links for
+// each entry, and the texts.
+constexpr std::size_t MapNodeBytes = 4 * sizeof(void*);
+constexpr std::size_t TextHeaderBytes = 24;
+
+std::size_t textBytes(const QString& text)
+{
+    return sizeof(QString) + TextHeaderBytes + sizeof(char16_t) * static_cast<std::size_t>(text.size());
+}
+
+std::size_t classBytes(const QString& name)
+{
+    return MapNodeBytes + sizeof(ServerClass) + 2 * textBytes(name); // keyed upper-cased
+}
+
+std::size_t objectBytes(const QString& id)
+{
+    return MapNodeBytes + sizeof(StoredObject) + textBytes(id);
+}
+
+std::size_t propertyBytes(const QString& upperName, const PropertyValue& value)
+{
+    return MapNodeBytes + sizeof(PropertyValue) + textBytes(upperName) + (value ? textBytes(*value) : 0);
+}
+
+std::size_t propertyNameBytes(const QString& name)
+{
+    return MapNodeBytes + 2 * textBytes(name); // the class's list, upper-cased to as stored
+}
+
 class Loader final
 {
 public:
@@ -200,6 +232,8 @@ private:
                 return fail(classField, u"class defined twice (names differ only in case)"_s);
             if (!expectObject(classField, c.value()))
                 return false;
+            if (!m_db.findClass(c.key()) && !charge(classField, classBytes(c.key())))
+                return false;
             ServerClass& cls = m_db.addClass(c.key());
             const QJsonObject ids = c.value().toObject();
             for (auto o = ids.begin(); o != ids.end(); ++o) {
@@ -214,7 +248,7 @@ private:
     {
         if (id.isEmpty())
             return fail(field, u"empty object id"_s);
-        if (!expectObject(field, value))
+        if (!expectObject(field, value) || !charge(field, objectBytes(id)))
             return false;
         StoredObject& object = cls.objects[id];
         const QJsonObject props = value.toObject();
@@ -225,17 +259,29 @@ private:
                 return fail(propField, u"empty property name"_s);
             if (object.properties.count(upper))
                 return fail(propField, u"property defined twice (names differ only in case)"_s);
+            PropertyValue stored;
             if (p.value().isString())
-                object.properties[upper] = p.value().toString();
-            else if (p.value().isNull())
-                object.properties[upper] = std::nullopt;
-            else
+                stored = p.value().toString();
+            else if (!p.value().isNull())
                 return fail(propField, u"expected a string or null, found %1"_s.arg(typeName(p.value())));
-            const auto known = cls.propertyNames.find(upper);
-            if (known == cls.propertyNames.end())
-                cls.propertyNames[upper] = p.key();
+            const bool newName = !cls.propertyNames.count(upper);
+            if (!charge(propField, propertyBytes(upper, stored) + (newName ? propertyNameBytes(p.key()) : 0)))
+                return false;
+            object.properties[upper] = std::move(stored);
+            m_db.addPropertyName(cls, p.key());
         }
         return true;
+    }
+
+    bool charge(const QString& field, std::size_t bytes)
+    {
+        try {
+            m_db.chargeObjects(bytes);
+            return true;
+        } catch (const m::MError& e) {
+            return fail(field, u"the objects do not fit in the memory limit of the globals: "_s +
+                                   QString::fromStdString(e.description()) + MemoryOption);
+        }
     }
 
     bool loadGlobals(const QJsonValue& globals)
@@ -257,7 +303,8 @@ private:
             } catch (const m::MError& e) {
                 const QString what = QString::fromStdString(e.description());
                 if (e.kind == m::ErrorKind::Store)
-                    return fail(field, u"the globals do not fit in their memory limit: "_s + what);
+                    return fail(field,
+                                u"the globals do not fit in their memory limit: "_s + what + MemoryOption);
                 return fail(field, u"not a global reference: "_s + escapeForLog(what));
             }
         }

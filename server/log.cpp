@@ -52,10 +52,11 @@ QByteArray Log::timestamp()
 void Log::write(const QString& line)
 {
     const QByteArray stamp = timestamp();
-    QByteArray text = escapeControls(line).toUtf8();
     const qsizetype room = m_lineLimit - stamp.size() - 1;
-    if (text.size() > room) {
-        const QByteArray note = " ... [cut, " + QByteArray::number(text.size()) + " bytes]";
+    // Every character takes a byte at least: beyond room characters nothing would show.
+    QByteArray text = escapeControls(line.size() > room ? line.left(room) : line).toUtf8();
+    if (text.size() > room || line.size() > room) {
+        const QByteArray note = " ... [cut, " + QByteArray::number(line.size()) + " characters]";
         qsizetype keep = std::max<qsizetype>(0, room - note.size());
         while (keep > 0 && (static_cast<uchar>(text.at(keep)) & 0xC0) == 0x80)
             --keep;
@@ -151,6 +152,13 @@ QString escaped(const QString& text, bool (*keep)(char32_t), bool backslashes)
 QString escapeForLog(const QString& text)
 {
     return escaped(text, printable, true);
+}
+
+QString escapeForLog(const QString& text, qsizetype most)
+{
+    if (text.size() <= most)
+        return escapeForLog(text);
+    return escapeForLog(text.left(most)) + u"..."_s;
 }
 
 QString escapeControls(const QString& text)

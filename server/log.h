@@ -23,6 +23,7 @@ public:
     void write(const QString& line);
     void flush();
     void setLineLimit(qsizetype bytes) { m_lineLimit = bytes; } // timestamp included
+    qsizetype lineLimit() const { return m_lineLimit; }
 
     static constexpr int FlushDelayMs = 20;
     static constexpr qsizetype FlushBytes = 64 * 1024;
@@ -43,6 +44,10 @@ private:
 // other format characters, unpaired surrogates, private use, unassigned) as \xNN or \u{NNNN},
 // so that no client can start a line, forge one or send a terminal escape sequence.
 QString escapeForLog(const QString& text);
+// The same of text's first most characters, then "..." if there was more: for client text in a line
+// that shows no more of it anyway, since escaping all of a client's megabyte costs more than its
+// request may.
+QString escapeForLog(const QString& text, qsizetype most);
 
 // The same with backslashes left as they are: for server-made text that may hold a client's,
 // already escaped, or a name from a file.

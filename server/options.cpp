@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "platform/wire/wire.h"
+
 #include <algorithm>
 #include <functional>
 #include <limits>
@@ -144,6 +146,14 @@ const std::vector<Option>& table()
         numeric(
             "--max-hello-bytes", "BYTES", "what a connection may send before its hello is through",
             &Limits::maxHelloBytes, 64, 1 << 20, [](qint64 n) { return static_cast<qsizetype>(n); }, true),
+        numeric(
+            "--max-request-bytes", "BYTES",
+            "size of one request; a larger one is refused and its connection closed",
+            &Limits::maxRequestBytes, 1 << 10, wire::MaxFrameBytes,
+            [](qint64 n) { return static_cast<qsizetype>(n); }, true),
+        numeric("--max-request-fields", "N",
+                "members and array elements of one request, counted before it is decoded; more are refused",
+                &Limits::maxRequestFields, 8, 1 << 20, [](qint64 n) { return static_cast<qsizetype>(n); }),
         numeric("--hello-timeout", "SECONDS", "time a new connection has to say hello", &Limits::helloTimeout,
                 1, Day, [](qint64 n) { return seconds(n); }),
         numeric("--idle-timeout", "SECONDS", "a session without a request for so long is closed",
@@ -158,11 +168,12 @@ const std::vector<Option>& table()
                 &Limits::maxRequestTime, 1, 3600 * 1000, [](qint64 n) { return milliseconds(n); }),
         numeric("--slice-ms", "MS", "how long a request runs before waiting requests get a turn",
                 &Limits::slice, 1, 1000, [](qint64 n) { return milliseconds(n); }),
-        numeric("--heavy-share", "PERCENT",
-                "the time requests longer than a slice get while other clients are being served",
-                &Limits::heavyShare, 1, 100, [](qint64 n) { return static_cast<int>(n); }),
         numeric(
-            "--max-globals", "BYTES", "memory of all globals together, the data file's included",
+            "--heavy-share", "PERCENT",
+            "the time requests longer than a slice, or of 16K and more, get together while others are served",
+            &Limits::heavyShare, 1, 100, [](qint64 n) { return static_cast<int>(n); }),
+        numeric(
+            "--max-globals", "BYTES", "memory of all stored data: the data file's objects and all globals",
             &Limits::maxGlobals, 4096, qint64(1) << 40, [](qint64 n) { return static_cast<std::size_t>(n); },
             true),
         numeric(

@@ -14,8 +14,10 @@ struct Limits
 {
     int maxConnections = 64; // open connections, with or without a session
     bool maxConnectionsGiven = false;
-    int maxPendingPerAddress = 32;  // connections from one client address still before their hello
-    qsizetype maxHelloBytes = 4096; // what a connection may send before its hello is through
+    int maxPendingPerAddress = 32;         // connections from one client address still before their hello
+    qsizetype maxHelloBytes = 4096;        // what a connection may send before its hello is through
+    qsizetype maxRequestBytes = 256 << 10; // of one request; the longest command line fits escaped
+    qsizetype maxRequestFields = 64;       // members and array elements of one request
     std::chrono::seconds helloTimeout{10};
     std::chrono::seconds idleTimeout{600};        // a session without a request for so long is closed
     std::chrono::seconds keepalive{60};           // TCP keepalive idle time; 0: off

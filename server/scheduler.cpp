@@ -11,12 +11,13 @@ namespace veldor {
 class Scheduler::Task final
 {
 public:
-    Task(std::uint64_t work, std::function<void()> onDone, Scheduler& scheduler)
-        : budget(work, [this, &scheduler] { scheduler.checkpoint(*this); }), done(std::move(onDone))
+    Task(std::uint64_t units, std::function<void()> onDone, Scheduler& scheduler)
+        : budget(units, [this, &scheduler] { scheduler.checkpoint(*this); }), done(std::move(onDone))
     {}
 
     m::Budget budget;
     std::function<void()> done;
+    std::function<void()> work; // instead of a job on a fiber
     std::unique_ptr<Fiber> fiber;
     Clock::duration spent{};
     Clock::time_point sliceStart;
@@ -55,6 +56,17 @@ Scheduler::Task* Scheduler::run(std::function<void(m::Budget&)> job, std::functi
     return raw;
 }
 
+Scheduler::Task* Scheduler::runInTurn(std::function<void()> work)
+{
+    auto task = std::make_unique<Task>(m_limits.work, std::function<void()>(), *this);
+    task->work = std::move(work);
+    Task* const raw = task.get();
+    m_queue.push_back(std::move(task));
+    if (!m_turn.isActive())
+        m_turn.start(0);
+    return raw;
+}
+
 void Scheduler::checkpoint(Task& task)
 {
     const auto now = Clock::now();
@@ -74,7 +86,10 @@ void Scheduler::checkpoint(Task& task)
 void Scheduler::runSlice(Task& task)
 {
     task.sliceStart = Clock::now();
-    task.fiber->resume();
+    if (task.work)
+        std::exchange(task.work, nullptr)();
+    else
+        task.fiber->resume();
     sliceEnded(task);
 }
 
@@ -110,7 +125,7 @@ void Scheduler::nextTurn()
             m_turn.start(0);
         throw;
     }
-    if (task->fiber->suspended()) {
+    if (task->fiber && task->fiber->suspended()) {
         m_queue.push_back(std::move(task));
     } else {
         keepFiber(std::move(task->fiber));
@@ -118,7 +133,7 @@ void Scheduler::nextTurn()
     if (!m_queue.empty())
         m_turn.start(0);
     // Last: done may start the client's next line, which may join the queue.
-    if (task)
+    if (task && task->done)
         task->done();
 }
 
@@ -130,6 +145,8 @@ void Scheduler::cancel(Task* task)
         return;
     std::unique_ptr<Task> owned = std::move(*it);
     m_queue.erase(it);
+    if (!owned->fiber)
+        return; // work that has not had its turn
     owned->cancelled = true;
     try {
         // The job meets the cancellation at its next checkpoint and unwinds.

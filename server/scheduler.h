@@ -21,7 +21,7 @@ namespace veldor {
 // order. While other clients are being served, long lines together get at most their share of
 // the time (after a slice of d, the next waits d * (100 / share - 1)); with nobody else about
 // they run on at once. Each line also has a budget of work and of time; past either it ends
-// with <BUDGET>.
+// with <BUDGET>. Work that cannot be cut in slices takes its turns in the same order and share.
 class Scheduler final : public QObject
 {
     Q_OBJECT
@@ -45,7 +45,11 @@ public:
     // within it; otherwise the waiting task, whose done is called from the event loop once the
     // job has returned. Exceptions the job lets out reach the caller of run() or the event loop.
     Task* run(std::function<void(m::Budget&)> job, std::function<void()> done);
-    // Ends a task early: its budget throws <BUDGET> into the job at once, and done is not called.
+    // Runs work that cannot be cut in slices (decoding a large request) at its turn among the lines,
+    // never at once, and counts the time it took in their share. Returns the waiting task.
+    Task* runInTurn(std::function<void()> work);
+    // Ends a task early: its budget throws <BUDGET> into the job at once, and done is not called;
+    // work that has not had its turn does not run.
     void cancel(Task* task);
 
     // A count that grows whenever another client is served: whether long lines must leave room.

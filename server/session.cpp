@@ -61,7 +61,8 @@ std::optional<QJsonObject> Session::handle(const QJsonObject& request)
         return call(request);
     if (op == u"close"_s)
         return close(request);
-    return fail(wire::error::BadRequest, u"unknown request \"%1\""_s.arg(escapeForLog(op)));
+    return fail(wire::error::BadRequest,
+                u"unknown request \"%1\""_s.arg(escapeForLog(op, m_limits.maxErrorText)));
 }
 
 QJsonObject Session::fail(std::int32_t number, const QString& text)
@@ -92,7 +93,8 @@ QJsonObject Session::open(const QJsonObject& request)
 {
     const QString className = request.value(u"class"_s).toString();
     const QString id = request.value(u"id"_s).toString();
-    log(u"open %1 %2"_s.arg(escapeForLog(className), escapeForLog(id)));
+    const qsizetype shown = m_log.lineLimit();
+    log(u"open %1 %2"_s.arg(escapeForLog(className, shown), escapeForLog(id, shown)));
     ServerClass* cls = m_db.findClass(className);
     if (!cls)
         return fail(wire::error::NoSuchClass, u"class '%1' does not exist"_s.arg(className));
@@ -110,6 +112,13 @@ QJsonObject Session::classObject(const QJsonObject& request)
     if (!cls)
         return fail(wire::error::NoSuchClass, u"class '%1' does not exist"_s.arg(className));
     return newHandle({cls, nullptr, {}});
+}
+
+QString Session::lookupName(const QString& name) const
+{
+    // Longer than any name the data knows, even with the conversion suffix, it cannot match; it
+    // becomes empty, which matches nothing, without upper-casing a client's megabyte.
+    return name.size() > m_db.longestName() + ConversionSuffix.size() ? QString() : name.toUpper();
 }
 
 const Session::OpenObject* Session::lookup(const QJsonObject& request) const
@@ -132,7 +141,7 @@ QJsonObject Session::property(const QJsonObject& request)
     if (!object)
         return invalidHandle();
     const QString name = request.value(u"name"_s).toString();
-    const QString upper = name.toUpper();
+    const QString upper = lookupName(name);
     if (object->object) {
         const auto it = object->object->properties.find(upper);
         if (it != object->object->properties.end())
@@ -151,7 +160,7 @@ std::optional<QJsonObject> Session::call(const QJsonObject& request)
     if (!object)
         return invalidHandle();
     const QString name = request.value(u"name"_s).toString();
-    const QString upper = name.toUpper();
+    const QString upper = lookupName(name);
     const QJsonArray args = request.value(u"args"_s).toArray();
     if (upper == u"SYS_CLOSE"_s)
         return close(request);
@@ -201,7 +210,7 @@ void Session::startRoutine(const std::string& routine, m::Environment& env)
 
 std::optional<QJsonObject> Session::xecute(const QString& line)
 {
-    log(u"xecute "_s + escapeForLog(line));
+    log(u"xecute "_s + escapeForLog(line, m_log.lineLimit()));
     auto job = [this, text = line.toStdString()](m::Budget& budget) {
         m::Environment env{
             m_locals, m_db.globals(),
@@ -231,7 +240,7 @@ QJsonObject Session::xecuteReply()
     const m::Tree* p0Tree = m_locals.find("P0");
     const std::string* p0 = p0Tree ? p0Tree->get({}) : nullptr;
     const QString result = p0 ? QString::fromStdString(*p0) : QString();
-    log(u"xecute ok P0="_s + escapeForLog(result));
+    log(u"xecute ok P0="_s + escapeForLog(result, m_log.lineLimit()));
     return valueReply(result);
 }
 

@@ -60,6 +60,7 @@ private:
 
     QJsonObject newHandle(OpenObject object);
     const OpenObject* lookup(const QJsonObject& request) const;
+    QString lookupName(const QString& name) const; // upper-cased
     QJsonObject invalidHandle();
     std::optional<QJsonObject> xecute(const QString& line);
     QJsonObject xecuteReply();

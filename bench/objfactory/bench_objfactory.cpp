@@ -1,8 +1,11 @@
 // Latency of one stock-lookup sequence against veldor-server on loopback, beside the floor of the
 // same number of bare request/reply round trips over a loopback TCP socket; then server throughput
 // with 1, 8 and 32 concurrent clients; then 32 clients again beside one client that sends the worst
-// command lines known (long $PIECE searches) back to back, against the same 32 without it.
+// command lines known (long $PIECE searches) back to back, against the same 32 without it; last one
+// client's lookups beside clients flooding the server with large requests (request_flood.cpp).
+// "bench_objfactory flood" runs only the last.
 #include "platform/objfactory/factory.h"
+#include "request_flood.h"
 #include "server_process.h"
 
 #include <QCoreApplication>
@@ -13,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -198,7 +202,8 @@ Throughput throughput(const testsupport::ServerProcess& server, int clients, con
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int iterations = argc > 1 ? std::atoi(argv[1]) : 5000;
+    const bool floodOnly = argc > 1 && std::strcmp(argv[1], "flood") == 0;
+    const int iterations = argc > 1 && !floodOnly ? std::atoi(argv[1]) : 5000;
     testsupport::ServerProcess server;
     if (!server.start(testsupport::ServerProcess::standardData(), 64)) {
         std::fprintf(stderr, "%s\n", qPrintable(server.error()));
@@ -206,6 +211,13 @@ int main(int argc, char** argv)
     }
     const QString line =
         u"S P0=$P(^TOVI(1,3,1,1%1,123456),\"'\",1)"_s.arg(QDate::currentDate().toString(u"yyMMdd"_s));
+    const auto requestFlood = [&] {
+        bench::reportRequestFlood(server, [&line](objfactory::Factory& f) { stockLookup(f, line); });
+    };
+    if (floodOnly) {
+        requestFlood();
+        return 0;
+    }
 
     objfactory::Factory f;
     QString cs = server.connectString();
@@ -242,5 +254,6 @@ int main(int argc, char** argv)
                     t.perSecond, t.sequenceUs.median, t.sequenceUs.p99, t.maxUs);
     std::printf("worst-case lines answered meanwhile: %ld; throughput kept: %.0f%%\n", abused.heavyLines,
                 100.0 * abused.perSecond / alone.perSecond);
+    requestFlood();
     return 0;
 }

@@ -73,14 +73,23 @@ std::size_t Tree::nodeBytes(const Path& path, const std::string& value)
     return bytes;
 }
 
+namespace {
+
+void reserveIn(Usage& usage, std::size_t more)
+{
+    if (more > usage.limit || usage.bytes > usage.limit - more) {
+        throw MError(ErrorKind::Store, 0,
+                     usage.what + " limit of " + std::to_string(usage.limit) + " bytes reached");
+    }
+    usage.bytes += more;
+}
+
+} // namespace
+
 void Tree::reserve(std::size_t more)
 {
     if (usage_) {
-        if (more > usage_->limit || usage_->bytes > usage_->limit - more) {
-            throw MError(ErrorKind::Store, 0,
-                         usage_->what + " limit of " + std::to_string(usage_->limit) + " bytes reached");
-        }
-        usage_->bytes += more;
+        reserveIn(*usage_, more);
     }
     bytes_ += more;
 }
@@ -226,7 +235,13 @@ std::size_t Variables::kill(std::string_view name, const Subscripts& subscripts)
 void Variables::clear()
 {
     trees_.clear();
-    usage_.bytes = 0;
+    usage_.bytes = beside_;
+}
+
+void Variables::reserveBeside(std::size_t bytes)
+{
+    reserveIn(usage_, bytes);
+    beside_ += bytes;
 }
 
 void Variables::forEach(const std::function<void(const std::string&, const Tree&)>& visit) const

@@ -95,6 +95,10 @@ public:
     bool empty() const { return trees_.empty(); }
     void forEach(const std::function<void(const std::string&, const Tree&)>& visit) const;
 
+    // Memory kept beside the trees under the same limit (the server's objects beside its globals),
+    // counted for good. Throws <STORE> (column 0) when it would pass the limit; then nothing is counted.
+    void reserveBeside(std::size_t bytes);
+
     void setLimit(std::size_t bytes) { usage_.limit = bytes; }
     std::size_t limit() const { return usage_.limit; }
     std::size_t bytes() const { return usage_.bytes; } // as counted against the limit
@@ -103,6 +107,7 @@ private:
     static std::size_t treeBytes(std::string_view name);
 
     Usage usage_;
+    std::size_t beside_ = 0;
     std::map<std::string, Tree, std::less<>> trees_;
 };
 

@@ -121,3 +121,29 @@ TEST(DataFile, GlobalsCountAgainstTheirLimit)
         r.error.contains(u"the globals do not fit in their memory limit: <STORE> globals limit of 4096"_s))
         << qPrintable(r.error);
 }
+
+TEST(DataFile, ObjectsCountAgainstTheLimitOfTheGlobals)
+{
+    // 20 objects of 4,000 characters each: about 160 KB in memory.
+    QByteArray json = R"json({"objects": {"VD.Big": {)json";
+    for (int i = 0; i < 20; ++i)
+        json += "\"" + QByteArray::number(i) + "\": {\"TEXT\": \"" + QByteArray(4000, 'v') + "\"},";
+    json.chop(1);
+    json += "}}}";
+
+    veldor::Database tooSmall;
+    tooSmall.globals().setLimit(64 * 1024);
+    const Loaded refused = load(json, tooSmall);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.error.contains(uR"(field objects."VD.Big".")"_s)) << qPrintable(refused.error);
+    EXPECT_TRUE(refused.error.contains(u"the objects do not fit in the memory limit of the globals: "
+                                       "<STORE> globals limit of 65536 bytes reached (see --max-globals)"_s))
+        << qPrintable(refused.error);
+
+    veldor::Database db;
+    db.globals().setLimit(256 * 1024);
+    const Loaded loaded = load(json, db);
+    ASSERT_TRUE(loaded.ok) << qPrintable(loaded.error);
+    EXPECT_GE(db.globals().bytes(), 20U * 4000 * sizeof(char16_t)) << "the texts at least";
+    EXPECT_LT(db.globals().bytes(), 200U * 1024);
+}

@@ -205,6 +205,44 @@ TEST(MemoryLimitTest, EachSessionsLocalsHaveTheirLimit)
     EXPECT_TRUE(client.xecute(h, u"K B S P0=1"_s)[u"ok"_s].toBool());
 }
 
+TEST(MemoryLimitTest, TheDataFilesObjectsShareTheLimitOfTheGlobals)
+{
+    // About 64 KB of objects in memory.
+    QByteArray objects =
+        R"({"objects": {"VD.ArtLagerFilInfo": {"1||123456||0": {"LAGST": "42"}}, "VD.Big": {)";
+    for (int i = 0; i < 8; ++i)
+        objects += "\"" + QByteArray::number(i) + "\": {\"TEXT\": \"" + QByteArray(4000, 'v') + "\"},";
+    objects.chop(1);
+    objects += "}}}";
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath(u"data.json"_s));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(objects);
+    file.close();
+    const testsupport::Finished refused = testsupport::runServer(
+        {u"--data"_s, file.fileName(), u"--port"_s, u"0"_s, u"--max-globals"_s, u"48K"_s});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(
+        refused.standardError.contains(u"the objects do not fit in the memory limit of the globals"_s))
+        << qPrintable(refused.standardError);
+
+    // The rest is what the globals may take.
+    ServerProcess server;
+    ASSERT_TRUE(server.start(objects, {u"--max-globals"_s, u"160K"_s})) << qPrintable(server.error());
+    RawClient client(server.port());
+    const int h = client.commandObject();
+    const QString fourTimes30K = longA(11) + u",^G(1)=A,^G(2)=A,^G(3)=A,^G(4)=A"_s;
+    EXPECT_EQ(errorNumber(client.xecute(h, fourTimes30K)), MStore) << "120 KB of globals besides the objects";
+    EXPECT_TRUE(client.xecute(h, longA(11) + u",^G(1)=A,P0=$D(^G(1))"_s)[u"ok"_s].toBool());
+
+    ServerProcess without;
+    ASSERT_TRUE(without.start(ServerProcess::standardData(), {u"--max-globals"_s, u"160K"_s}));
+    RawClient other(without.port());
+    const int o = other.commandObject();
+    EXPECT_TRUE(other.xecute(o, fourTimes30K)[u"ok"_s].toBool()) << "without the objects";
+}
+
 TEST(ConnectionLimitTest, ConnectionsBeyondTheCapAreRefusedAndLoggedOnce)
 {
     ServerProcess server;
@@ -450,9 +488,10 @@ TEST(OptionsTest, LimitsAreOptionsWithHelp)
     const testsupport::Finished help = testsupport::runServer({u"--help"_s});
     EXPECT_EQ(help.exitCode, 0);
     for (const char* option :
-         {"--max-connections", "--max-hello-bytes", "--hello-timeout", "--idle-timeout", "--keepalive",
-          "--max-request-work", "--max-request-ms", "--slice-ms", "--heavy-share", "--max-globals",
-          "--max-locals", "--max-log-line", "--max-error-text", "--max-data-bytes", "--accept-pause-ms"})
+         {"--max-connections", "--max-pending-per-address", "--max-hello-bytes", "--max-request-bytes",
+          "--max-request-fields", "--hello-timeout", "--idle-timeout", "--keepalive", "--max-request-work",
+          "--max-request-ms", "--slice-ms", "--heavy-share", "--max-globals", "--max-locals",
+          "--max-log-line", "--max-error-text", "--max-data-bytes", "--accept-pause-ms"})
         EXPECT_TRUE(help.standardOutput.contains(QLatin1String(option))) << option;
 
     // --version answers alone, without a data file.

@@ -191,3 +191,54 @@ TEST(SchedulerTest, OtherExceptionsReachTheCaller)
     EXPECT_EQ(scheduler.run([&value](veldor::m::Budget&) { value = 1; }, [] {}), nullptr) << "and it runs on";
     EXPECT_EQ(value, 1);
 }
+
+TEST(SchedulerTest, WorkInTurnWaitsItsTurnAmongTheLines)
+{
+    Scheduler scheduler(limits());
+    std::vector<std::string> turns;
+    Worker line{"line", turns};
+    bool lineDone = false;
+    ASSERT_NE(scheduler.run(line.job(), [&lineDone] { lineDone = true; }), nullptr);
+    bool ran = false;
+    scheduler.runInTurn([&] {
+        turns.push_back("work");
+        ran = true;
+    });
+    EXPECT_FALSE(ran) << "never at once";
+    EXPECT_EQ(scheduler.waiting(), 2);
+    ASSERT_TRUE(serveUntil([&] { return ran && lineDone; }));
+    ASSERT_GE(turns.size(), 3U);
+    EXPECT_EQ(turns[0], "line");
+    EXPECT_EQ(turns[1], "work") << "in the order they came: the line was waiting already";
+    EXPECT_EQ(turns[2], "line");
+
+    bool cancelledRan = false;
+    Scheduler::Task* waiting = scheduler.runInTurn([&cancelledRan] { cancelledRan = true; });
+    scheduler.cancel(waiting);
+    EXPECT_EQ(scheduler.waiting(), 0);
+    serveUntil([] { return false; }, 50);
+    EXPECT_FALSE(cancelledRan);
+}
+
+TEST(SchedulerTest, WorkInTurnCountsInTheShareOfTheLines)
+{
+    Scheduler::Limits l = limits();
+    l.share = 25;
+    Scheduler scheduler(l);
+    std::uint64_t served = 0;
+    scheduler.setActivity([&served] { return ++served; }); // others are served all the time
+
+    std::vector<std::pair<Scheduler::Clock::time_point, Scheduler::Clock::time_point>> runs;
+    const auto work = [&runs] {
+        const auto start = Scheduler::Clock::now();
+        std::this_thread::sleep_for(2ms);
+        runs.emplace_back(start, Scheduler::Clock::now());
+    };
+    for (int i = 0; i < 4; ++i)
+        scheduler.runInTurn(work);
+    ASSERT_TRUE(serveUntil([&runs] { return runs.size() == 4; }));
+    for (std::size_t i = 1; i < runs.size(); ++i) {
+        const auto ran = runs[i - 1].second - runs[i - 1].first;
+        EXPECT_GE(runs[i].first - runs[i - 1].second, ran * 5 / 2) << "a quarter of the time, work " << i;
+    }
+}

@@ -4,6 +4,9 @@
 #include <QJsonParseError>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cstring>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace wire {
@@ -21,21 +24,82 @@ QByteArray encodeFrame(const QJsonObject& message)
 
 TakeResult takeFrame(QByteArray& buffer, QJsonObject& message)
 {
-    if (buffer.size() < HeaderBytes)
+    switch (takeMessage(buffer, message, DecodeLimits{})) {
+    case Decoded::Incomplete:
         return TakeResult::Incomplete;
-    const quint32 length = qFromBigEndian<quint32>(buffer.constData());
-    if (length > MaxFrameBytes)
+    case Decoded::Message:
+        return TakeResult::Frame;
+    case Decoded::TooLarge:
         return TakeResult::Oversized;
-    if (buffer.size() < HeaderBytes + static_cast<qsizetype>(length))
-        return TakeResult::Incomplete;
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(
-        QByteArray::fromRawData(buffer.constData() + HeaderBytes, length), &parseError);
-    buffer.remove(0, HeaderBytes + length);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return TakeResult::Malformed;
-    message = document.object();
-    return TakeResult::Frame;
+    case Decoded::TooManyFields: // no field limit here
+    case Decoded::Malformed:
+        break;
+    }
+    return TakeResult::Malformed;
+}
+
+std::optional<std::uint32_t> announcedLength(const QByteArray& buffer)
+{
+    if (buffer.size() < HeaderBytes)
+        return std::nullopt;
+    return qFromBigEndian<quint32>(buffer.constData());
+}
+
+Decoded takeMessage(QByteArray& buffer, QJsonObject& message, const DecodeLimits& limits)
+{
+    const std::optional<std::uint32_t> length = announcedLength(buffer);
+    if (!length)
+        return Decoded::Incomplete;
+    if (*length > std::min(limits.maxBytes, MaxFrameBytes))
+        return Decoded::TooLarge;
+    if (buffer.size() < HeaderBytes + static_cast<qsizetype>(*length))
+        return Decoded::Incomplete;
+    const QByteArrayView payload(buffer.constData() + HeaderBytes, *length);
+    Decoded result = Decoded::Malformed;
+    // Counting is a pass of its own, spared where fields are not bounded.
+    const bool fieldsBounded = limits.maxFields < DecodeLimits{}.maxFields;
+    if (fieldsBounded && countFields(payload, limits.maxFields) > limits.maxFields) {
+        result = Decoded::TooManyFields;
+    } else {
+        QJsonParseError parseError;
+        const QJsonDocument document =
+            QJsonDocument::fromJson(QByteArray::fromRawData(payload.data(), payload.size()), &parseError);
+        if (parseError.error == QJsonParseError::NoError && document.isObject()) {
+            message = document.object();
+            result = Decoded::Message;
+        }
+    }
+    buffer.remove(0, HeaderBytes + *length);
+    return result;
+}
+
+qsizetype countFields(QByteArrayView json, qsizetype stopAbove)
+{
+    // Outside strings every comma adds a member or an element, and every opening bracket the first
+    // one of its own.
+    const char* at = json.data();
+    const char* const end = at + json.size();
+    qsizetype fields = 0;
+    while (at != end && fields <= stopAbove) {
+        const char c = *at++;
+        if (c == ',' || c == '{' || c == '[') {
+            ++fields;
+        } else if (c == '"') {
+            // To the closing quote: the next one not escaped by an odd run of backslashes.
+            for (;;) {
+                const auto* quote = static_cast<const char*>(std::memchr(at, '"', std::size_t(end - at)));
+                if (!quote)
+                    return fields;
+                const char* escapes = quote;
+                while (escapes != at && escapes[-1] == '\\')
+                    --escapes;
+                at = quote + 1;
+                if ((quote - escapes) % 2 == 0)
+                    break;
+            }
+        }
+    }
+    return fields;
 }
 
 QJsonObject okReply()

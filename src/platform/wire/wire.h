@@ -17,6 +17,10 @@
 //   {"op":"close","handle":3}                           -> {"ok":true}
 //
 // A failed request is answered {"ok":false,"error":{"number":N,"text":"..."}} and the session goes on.
+// The server takes less than a frame may hold: a request larger than its limit is refused with
+// BadRequest as soon as its length has come, and the connection is closed; one with more fields
+// (members and array elements at every depth) than its limit is refused with BadRequest undecoded,
+// and the session goes on.
 // "hello" must come first; a refused hello (version, namespace, no free licence) is answered with an
 // error and the server closes the connection. One connection is one session and holds one licence.
 // A reply that would not fit in a frame is answered with the error ReplyTooLarge instead. A
@@ -24,10 +28,12 @@
 // closed.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QJsonObject>
 #include <QString>
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 namespace wire {
@@ -77,6 +83,34 @@ enum class TakeResult
 
 // Takes one complete frame off the front of buffer, if there is one.
 TakeResult takeFrame(QByteArray& buffer, QJsonObject& message);
+
+// What a receiver decodes of one message at most, so that decoding one costs at most what these
+// allow: the bytes of its JSON text, and its fields, counted before it is decoded.
+struct DecodeLimits
+{
+    std::uint32_t maxBytes = MaxFrameBytes;
+    qsizetype maxFields = std::numeric_limits<qsizetype>::max();
+};
+
+enum class Decoded
+{
+    Incomplete,    // more bytes are needed
+    Message,       // one message was taken off the front of the buffer
+    TooLarge,      // the announced length exceeds maxBytes; said as soon as the header has come
+    TooManyFields, // taken off the buffer undecoded
+    Malformed,     // taken off the buffer; not one JSON object
+};
+
+// takeFrame within limits.
+Decoded takeMessage(QByteArray& buffer, QJsonObject& message, const DecodeLimits& limits);
+
+// The payload length the frame at the front of buffer announces, once its header has come.
+std::optional<std::uint32_t> announcedLength(const QByteArray& buffer);
+
+// The fields of a JSON text, counted without decoding it: each member and each array element at every
+// depth (an empty object or array counts as one). Counting stops once the count passes stopAbove.
+// Text that is not JSON yields some count; the decoder refuses it in its turn.
+qsizetype countFields(QByteArrayView json, qsizetype stopAbove);
 
 // Reply helpers, shared so both sides agree on the field names.
 QJsonObject okReply();
