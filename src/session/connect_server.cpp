@@ -49,7 +49,8 @@ bool attemptConnection(int attempt)
 {
     SessionSettings& s = Session();
     // The window stays responsive while the server is awaited, and the user can stop waiting.
-    s.Connection = std::make_unique<objfactory::Factory>(objfactory::Timeouts{}, forms::awaitStep);
+    s.Connection = std::make_unique<objfactory::Factory>(objfactory::programTransport(),
+                                                         objfactory::Timeouts{}, forms::awaitStep);
     // The settings dialog between attempts may have saved another address or port. The first
     // attempt goes where the login went, so a reconnect after the idle close never changes server.
     if (attempt > 1)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/objfactory/backend.h"
 #include "platform/objfactory/channel.h"
 #include "platform/objfactory/server_error.h"
 
@@ -10,9 +11,6 @@
 
 namespace objfactory {
 
-// A property or return value; no value stands for a server value without one (null).
-using Value = std::optional<QString>;
-
 // An object obtained through the factory: a stored object opened by id, or a class object whose
 // class methods can be called. Members are bound late, by name. A default-made object is the
 // empty reference.
@@ -20,23 +18,32 @@ class ServerObject final
 {
 public:
     ServerObject() = default;
+    explicit ServerObject(std::shared_ptr<detail::ObjectBackend> object) : m_object(std::move(object)) {}
 
-    bool isNull() const { return !m_channel; }
+    bool isNull() const { return !m_object; }
     Value property(const QString& name) const;
     Value call(const QString& method, const Value& argument) const;
+    // A variable is passed by reference, as the old callers passed one: the server may change it.
+    Value call(const QString& method, QString& argument) const;
     // Releases the object on the server; the reference is empty afterwards.
     void SYS_Close();
 
 private:
-    friend class Factory;
-    ServerObject(std::shared_ptr<Channel> channel, int handle)
-        : m_channel(std::move(channel)), m_handle(handle)
-    {}
-    Channel& channel() const;
+    detail::ObjectBackend& object() const;
 
-    std::shared_ptr<Channel> m_channel;
-    int m_handle = 0;
+    std::shared_ptr<detail::ObjectBackend> m_object;
 };
+
+// How the factory reaches the server: our own wire protocol to veldor-server, or the vendor's COM
+// component registered under the ProgID (Windows only).
+enum class Transport
+{
+    Wire,
+    Com,
+};
+
+// The transport the program uses on this platform.
+Transport programTransport();
 
 // The object the program makes from the ProgID "CacheObject.Factory": one connection to the server.
 class Factory final
@@ -44,8 +51,12 @@ class Factory final
 public:
     // runner: how the blocking exchanges are run (see StepRunner); by default in place.
     explicit Factory(Timeouts timeouts = {}, StepRunner runner = {})
-        : m_timeouts(timeouts), m_runner(std::move(runner))
+        : Factory(Transport::Wire, timeouts, std::move(runner))
     {}
+    Factory(Transport transport, Timeouts timeouts = {}, StepRunner runner = {});
+    ~Factory();
+    Factory(const Factory&) = delete;
+    Factory& operator=(const Factory&) = delete;
 
     static constexpr auto ProgId = "CacheObject.Factory";
 
@@ -61,27 +72,16 @@ public:
 
     const QString& lastError() const { return m_lastError; }
 
-    // Why the last Connect failed, as the user is told it.
-    enum class Failure
-    {
-        None,
-        BadAddress, // the connect string does not parse
-        Refused,    // nothing listens at that address and port
-        TimedOut,   // no answer in time
-        NoLicence,  // the server has no licence free
-        Busy,       // the server takes no more connections now
-        Cancelled,  // the user stopped waiting
-        Other,      // lastError() says what
-    };
+    // Why the last Connect failed, as the user is told it:
+    // None; BadAddress (the connect string does not parse); Refused (nothing listens at that address
+    // and port); TimedOut (no answer in time); NoLicence (the server has no licence free); Busy (the
+    // server takes no more connections now); Cancelled (the user stopped waiting); Other (lastError()
+    // says what).
+    using Failure = detail::ConnectFailure;
     Failure lastFailure() const { return m_lastFailure; }
 
 private:
-    Channel& channel() const;
-
-    Timeouts m_timeouts;
-    StepRunner m_runner;
-    std::shared_ptr<Channel> m_channel;
-    bool m_everConnected = false;
+    std::unique_ptr<detail::FactoryBackend> m_backend;
     QString m_lastError;
     Failure m_lastFailure = Failure::None;
 };
