@@ -1,9 +1,11 @@
-// Latency of one stock-lookup sequence against veldor-server on loopback, beside the floor of the
+// Latency of one stock-lookup sequence against veldor-server on loopback (in place, and on the worker
+// thread as the program runs it), beside the floor of the
 // same number of bare request/reply round trips over a loopback TCP socket; then server throughput
 // with 1, 8 and 32 concurrent clients; then 32 clients again beside one client that sends the worst
 // command lines known (long $PIECE searches) back to back, against the same 32 without it; last one
 // client's lookups beside clients flooding the server with large requests (request_flood.cpp).
 // "bench_objfactory flood" runs only the last.
+#include "platform/forms/blocking_wait.h"
 #include "platform/objfactory/factory.h"
 #include "request_flood.h"
 #include "server_process.h"
@@ -219,28 +221,40 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    objfactory::Factory f;
-    QString cs = server.connectString();
-    if (!f.Connect(cs))
+    // In place, and as the program runs it: each round trip on the worker thread while the calling
+    // thread waits in its event loop.
+    const auto lookupSamples = [&](objfactory::StepRunner runner) {
+        objfactory::Factory f(objfactory::Timeouts{}, std::move(runner));
+        QString cs = server.connectString();
+        std::vector<double> samples;
+        if (!f.Connect(cs))
+            return samples;
+        for (int i = 0; i < 500; ++i) // warm-up
+            stockLookup(f, line);
+        for (int i = 0; i < iterations; ++i) {
+            const auto t0 = Clock::now();
+            stockLookup(f, line);
+            samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+        }
+        f.Disconnect();
+        return samples;
+    };
+    const std::vector<double> inPlace = lookupSamples({});
+    const std::vector<double> awaited = lookupSamples(forms::awaitStep);
+    if (inPlace.empty() || awaited.empty())
         return 1;
-    for (int i = 0; i < 500; ++i) // warm-up
-        stockLookup(f, line);
-    std::vector<double> samples;
-    for (int i = 0; i < iterations; ++i) {
-        const auto t0 = Clock::now();
-        stockLookup(f, line);
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
-    }
-    f.Disconnect();
     floorSamples(500);
-    const Stats lookup = stats(samples);
     const Stats bare = stats(floorSamples(iterations));
-    std::printf("stock-lookup sequence (%d round trips), %d runs: median %.1f us, p99 %.1f us\n",
-                RoundTripsPerSequence, iterations, lookup.median, lookup.p99);
     std::printf("floor, %d bare loopback round trips:           median %.1f us, p99 %.1f us\n",
                 RoundTripsPerSequence, bare.median, bare.p99);
-    std::printf("ratio to floor: median %.2fx, p99 %.2fx\n", lookup.median / bare.median,
-                lookup.p99 / bare.p99);
+    for (const auto& [name, samples] :
+         {std::pair{"in place", &inPlace}, std::pair{"on the worker, window thread waiting", &awaited}}) {
+        const Stats lookup = stats(*samples);
+        std::printf("stock-lookup sequence (%d round trips), %s, %d runs: median %.1f us, p99 %.1f us\n",
+                    RoundTripsPerSequence, name, iterations, lookup.median, lookup.p99);
+        std::printf("  ratio to floor: median %.2fx, p99 %.2fx\n", lookup.median / bare.median,
+                    lookup.p99 / bare.p99);
+    }
 
     for (const int clients : {1, 8, 32})
         std::printf("throughput, %2d concurrent clients: %.0f sequences/s\n", clients,

@@ -2,6 +2,7 @@
 
 #include <QAbstractEventDispatcher>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -12,6 +13,9 @@
 #include <thread>
 
 namespace forms::detail {
+
+// How long either side waits busy for the other before it sleeps.
+inline constexpr std::chrono::microseconds SpinTime{200};
 
 // One blocking step handed to the worker; the waiter either sees it done or abandons it.
 class StepJob final
@@ -57,6 +61,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_posted;
     std::deque<std::shared_ptr<StepJob>> m_queue;
+    std::atomic<int> m_queued{0};
     std::thread m_thread;
 };
 
