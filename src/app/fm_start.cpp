@@ -3,7 +3,9 @@
 #include "app/article_query.h"
 #include "app/fm_start_layout.h"
 #include "app/key_table.h"
+#include "app/list_export.h"
 #include "app/stock_lookup.h"
+#include "app/window_memory.h"
 #include "dialogs/fm_pass.h"
 #include "dialogs/form_support.h"
 #include "dialogs/frm_about.h"
@@ -111,6 +113,8 @@ void FMStart::buildMenu()
     QAction* suchen = datei->addAction(u"&Suchen..."_s);
     suchen->setObjectName(u"mSuchen"_s);
     suchen->setShortcut(QKeySequence::Find);
+    QAction* exportieren = datei->addAction(u"Liste &exportieren..."_s);
+    exportieren->setObjectName(u"mListeExportieren"_s);
     m_followStock = datei->addAction(u"Lagerstand &mitführen"_s);
     m_followStock->setObjectName(u"mLagerstandMitfuehren"_s);
     m_followStock->setCheckable(true);
@@ -134,6 +138,8 @@ void FMStart::buildMenu()
 
     forms::connectHandler(login, &QAction::triggered, this, &FMStart::mLogin_Click);
     forms::connectHandler(suchen, &QAction::triggered, this, &FMStart::mSuchen_Click);
+    forms::connectHandler(exportieren, &QAction::triggered, this,
+                          [](FMStart* self) { askAndExportList(self, self->m_recordset); });
     forms::connectHandler(weitersuchen, &QAction::triggered, this, &FMStart::Weitersuchen_Click);
     forms::connectHandler(m_followStock, &QAction::triggered, this, &FMStart::mLagerstandMitfuehren_Click);
     forms::connectHandler(beenden, &QAction::triggered, this, &FMStart::Beenden_Click);
@@ -193,6 +199,7 @@ void FMStart::Form_Load()
     logArticles(u"Artikelliste geöffnet"_s, reading.elapsed());
     m_followStock->setChecked(session::GetSetting(QString::fromLatin1(session::SettingsApplication),
                                                   SettingsSection, FollowStockKey) == u"1"_s);
+    restoreWindow(*this, *m_grid);
 }
 
 void FMStart::logArticles(const QString& what, qint64 milliseconds)
@@ -205,6 +212,8 @@ void FMStart::Form_Unload()
 {
     m_unloading = true;
     forms::setMousePointer(forms::Pointer::Default);
+    if (m_recordset.isOpen())
+        rememberWindow(*this, *m_grid); // a store that cannot be written does not keep the program
     session::DisconnectServer();
     session::ShutdownProgram();
 }
@@ -215,6 +224,8 @@ void FMStart::unload()
     if (!m_unloading) {
         m_unloading = true;
         forms::setMousePointer(forms::Pointer::Default);
+        if (m_recordset.isOpen())
+            rememberWindow(*this, *m_grid);
         session::DisconnectServer();
     }
     hide();

@@ -1,18 +1,24 @@
 #include "platform/ado/ado_data_grid.h"
 
 #include "platform/ado/ado_error.h"
+#include "platform/ado/ado_list_text.h"
 #include "platform/ado/ado_recordset.h"
 #include "platform/ado/ado_recordset_model.h"
 
+#include <QClipboard>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -52,7 +58,7 @@ DataGrid::DataGrid(QWidget* parent)
     layout->addWidget(view_);
 
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setWordWrap(false);
     view_->setCornerButtonEnabled(false);
@@ -80,10 +86,17 @@ DataGrid::DataGrid(QWidget* parent)
     connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) { followView(current); });
     view_->viewport()->installEventFilter(this);
+    view_->installEventFilter(this);
 }
 
 bool DataGrid::eventFilter(QObject* watched, QEvent* event)
 {
+    // The view's own Strg+C copies the current cell only.
+    if (watched == view_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copySelectedRows();
+        return true;
+    }
     // After the view's own handling of the press has moved the current row.
     if (watched == view_->viewport() && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
@@ -215,6 +228,33 @@ QString DataGrid::selectedText() const
         return displayText(*recordset, position - 1, field);
     } catch (const Error&) {
         return {};
+    }
+}
+
+QList<qsizetype> DataGrid::selectedRows() const
+{
+    QList<qsizetype> rows;
+    const Recordset* recordset = source_.data();
+    if (!recordset || !recordset->isOpen())
+        return rows;
+    for (const QModelIndex& index : view_->selectionModel()->selectedRows())
+        rows.append(index.row());
+    const QModelIndex current = view_->selectionModel()->currentIndex();
+    if (rows.isEmpty() && current.isValid())
+        rows.append(current.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void DataGrid::copySelectedRows() const
+{
+    const QList<qsizetype> rows = selectedRows();
+    if (rows.isEmpty())
+        return;
+    try {
+        QGuiApplication::clipboard()->setText(rowsAsText(*source_, rows));
+    } catch (const Error&) {
+        // A row that cannot be read leaves the clipboard as it was.
     }
 }
 

@@ -16,8 +16,9 @@ class RecordsetModel;
 // current record follow each other: selecting a row moves the recordset, a move of the recordset selects the
 // row (and no row while the recordset is at BOF or EOF); nothing the user does removes the highlight while
 // the record stays. Tab leaves the grid instead of moving from cell to cell. Rows have one fixed height, so a
-// grid over a million rows scrolls as fast as one over ten. A click on a column heading sorts the recordset
-// by that column, ascending, a second click descending (Recordset::sort).
+// grid over a million rows scrolls as fast as one over ten. Shift+click selects the rows up to the clicked
+// one, for copying. A click on a column heading sorts the recordset by that column, ascending, a second click
+// descending (Recordset::sort).
 class DataGrid final : public QWidget
 {
     Q_OBJECT
@@ -38,6 +39,11 @@ public:
     // The current row's text of the selected-text field, or the current cell's text when no such field is
     // set or the recordset has none. Empty when there is no current row.
     QString selectedText() const;
+
+    // The rows the user selected (at least the current one), in the order shown; Strg+C puts them on the
+    // clipboard with their headings (rowsAsText).
+    QList<qsizetype> selectedRows() const;
+    void copySelectedRows() const;
 
     QTableView* view() const noexcept { return view_; }
 

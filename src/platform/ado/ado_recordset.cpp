@@ -337,6 +337,19 @@ QString Recordset::text(qsizetype row, int field) const
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
+std::string_view Recordset::textUtf8(qsizetype row, int field) const
+{
+    return column(row, field, FieldType::Text).text(stored(row));
+}
+
+void Recordset::prefetchRow(qsizetype row, bool ahead) const noexcept
+{
+    if (!result_ || row < 0 || row >= recordCount())
+        return;
+    for (const detail::ColumnStore& store : result_->columns)
+        store.prefetch(stored(row), ahead);
+}
+
 qint64 Recordset::integer(qsizetype row, int field) const
 {
     return column(row, field, FieldType::Integer).integer(stored(row));
