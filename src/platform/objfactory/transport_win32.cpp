@@ -4,8 +4,8 @@
 
 namespace objfactory {
 
-// At a site the server is reached only through the vendor's component; until the Windows system tests
-// register the stand-in in their prefixes the build chooses (PLENVARO_WINDOWS_COM).
+// At a site the server is reached only through the vendor's component (PLENVARO_WINDOWS_COM, on by
+// default); the wire client stays available for a build that has to do without it.
 Transport programTransport()
 {
 #ifdef PLENVARO_WINDOWS_COM

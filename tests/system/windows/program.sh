@@ -111,4 +111,38 @@ case_search() {
     st_end_by_menu
 }
 
+# Through the component: the idle program gives its licence back after 30 s (the server closes the
+# session), and the next click connects anew and shows 42 and 7 again.
+case_idle_reconnect() {
+    st_start_logged_in
+    wine_expect_articles
+    wine_click_first_article
+    ST_DEADLINE=45 st_wait_log " session 1 closed " "the idle disconnect after 30 s"
+    xdotool mousemove --window "$ST_WID" 40 66 click 1 || st_fail "xdotool could not click"
+    st_park_pointer
+    st_wait_log " session 2 opened " "a new session for the next lookup"
+    wine_click_first_article
+    st_end_by_menu
+}
+
+# Without the component registered the program cannot reach any server; it says that the server
+# vendor's client component is missing, naming it, and gives up after three attempts with status 1.
+case_no_component() {
+    local attempt
+    wine_register_standin /u
+    st_start_server
+    st_start_app 1 0 "$ST_USER" "$ST_PASSWORD" 127.0.0.1 "$ST_PORT"
+    for attempt in 1 2 3; do
+        st_keys_to "$ST_CONNECT_BOX" "the failed attempt's message" Return
+        st_wait_gone "$ST_CONNECT_BOX" "the failed attempt's message"
+        if [ "$attempt" -lt 3 ]; then
+            st_keys_to "$ST_SERVER_DIALOG" "server dialog" Return
+            st_wait_gone "$ST_SERVER_DIALOG" "server dialog"
+        fi
+    done
+    st_expect_exit 1 "gave up without the component"
+    wine_log_has 'CacheObject\.Factory' || st_fail "the message does not name the component CacheObject.Factory"
+    st_log_lacks " session [0-9]+ opened " "no session without the component"
+}
+
 wine_main "$@"

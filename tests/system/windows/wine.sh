@@ -78,6 +78,19 @@ wine_prefix() {
     fi
 }
 
+# The program reaches the server through the component registered under "CacheObject.Factory", at a
+# site the server vendor's; here the stand-in that passes every call to veldor-server. It needs the
+# program's Qt and runtime DLLs to load.
+# With /u: unregisters it again.
+wine_register_standin() {
+    local path=$WINE_PATH
+    [ -n "$path" ] || path=$(printf 'Z:%s' "$(dirname "$ST_APP")" | sed 's|/|\\|g')
+    wine_env WINEPATH="$path" "$WINE_LOADER" regsvr32 "$@" /s "Z:$ST_STANDIN" </dev/null >>"$ST_TMP/regsvr32.log" 2>&1 || {
+        demo_show_log "regsvr32" "$ST_TMP/regsvr32.log"
+        st_fail "regsvr32 $* could not (un)register the stand-in component $ST_STANDIN"
+    }
+}
+
 # The prefix's wineserver (and every Windows process of it) ends before its folder goes.
 wine_cleanup() {
     if [ -n "$WINE_PREFIX" ] && [ -d "$WINE_PREFIX" ]; then
@@ -112,6 +125,8 @@ st_setup() {
     build=$(cd "$build" && pwd)
     linux=$(cd "$linux" && pwd)
     wine_program "$build"
+    ST_STANDIN=$build/src/platform/objfactory/com_standin/plenvaro-cacheobject-standin.dll
+    [ -f "$ST_STANDIN" ] || demo_fail "the stand-in component is not built: $ST_STANDIN"
     ST_SERVER=$linux/server/veldor-server
     [ -x "$ST_SERVER" ] || demo_fail "veldor-server is not built: $ST_SERVER"
     ST_PING_TOOL=$linux/tests/system/plenvaro_system_ping
@@ -151,6 +166,7 @@ st_setup() {
     DEMO_PIDS+=("$!")
     st_wait_for "window manager on $DISPLAY" wine_wm_running
     wine_prefix
+    wine_register_standin
     st_park_pointer
 }
 
