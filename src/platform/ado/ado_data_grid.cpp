@@ -78,6 +78,11 @@ DataGrid::DataGrid(QWidget* parent)
     columns->setSortIndicatorShown(true);
     columns->setSortIndicator(-1, Qt::AscendingOrder);
     view_->setModel(model_);
+    // A width the user (or a remembered layout) gave a column stays through re-reads and sorts.
+    connect(columns, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (!fitting_)
+            chosenWidths_.insert(model_->headerData(column, Qt::Horizontal).toString().toLower(), width);
+    });
     // The heading flips its indicator on a click (ascending first, then each way in turn); the rows follow
     // it.
     connect(columns, &QHeaderView::sortIndicatorChanged, this,
@@ -161,8 +166,15 @@ void DataGrid::fitColumns()
     const int margin =
         2 * (view_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view_) + 1) + 4;
     QHeaderView* header = view_->horizontalHeader();
+    const QScopedValueRollback guard(fitting_, true);
     const int rows = qMin(model_->rowCount(), kColumnFitRows);
     for (int column = 0; column < model_->columnCount(); ++column) {
+        const auto chosen =
+            chosenWidths_.constFind(model_->headerData(column, Qt::Horizontal).toString().toLower());
+        if (chosen != chosenWidths_.cend()) {
+            header->resizeSection(column, *chosen);
+            continue;
+        }
         int width = header->sectionSizeHint(column);
         for (int row = 0; row < rows; ++row)
             width =

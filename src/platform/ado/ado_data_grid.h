@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMetaObject>
 #include <QPointer>
 #include <QWidget>
@@ -68,6 +69,9 @@ private:
     QMetaObject::Connection moved_;
     QMetaObject::Connection replaced_;
     bool syncing_ = false;
+    bool fitting_ = false;
+    // Widths set from outside the fitting, by field name in lower case.
+    QHash<QString, int> chosenWidths_;
 };
 
 } // namespace ado

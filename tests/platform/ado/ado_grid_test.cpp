@@ -206,6 +206,18 @@ private Q_SLOTS:
         QCOMPARE(grid->selectedText(), QString());
     }
 
+    void aWidthTheUserChoseStaysThroughRequeryAndSort()
+    {
+        QHeaderView* header = grid->view()->horizontalHeader();
+        const int fitted = header->sectionSize(2);
+        header->resizeSection(1, 333);
+        rs->requery();
+        QCOMPARE(header->sectionSize(1), 333);
+        rs->sort(0, true);
+        QCOMPARE(header->sectionSize(1), 333);
+        QCOMPARE(header->sectionSize(2), fitted); // the others are fitted as before
+    }
+
     // Its own grid, never shown, and its own recordset; the ones init() made stay as they are.
     void recordsetDestroyedWhileAttachedLeavesAnEmptyGrid()
     {
