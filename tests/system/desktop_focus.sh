@@ -7,31 +7,15 @@ set -euo pipefail
 # shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 
-wm_running() {
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
-}
-
 st_focus() {
-    local wid=$1 i
-    for ((i = 0; i < ST_DEADLINE * 10; i++)); do
-        [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$wid" ] && return 0
-        sleep 0.1
-    done
-    st_fail "window $wid ($(xdotool getwindowname "$wid" 2>/dev/null || true)) did not get the keyboard focus back"
-}
-
-start_window_manager() {
-    st_require openbox openbox
-    openbox --sm-disable >"$ST_TMP/openbox.log" 2>&1 </dev/null &
-    DEMO_PIDS+=("$!")
-    st_wait_for "window manager on $DISPLAY" wm_running
+    st_await_focus "$@"
 }
 
 # F1, "Systeminfo...", OK: the message belongs to the about box and gives the focus back to it, so the
 # next Escape closes the about box, not the program.
 case_about_box_message() {
     local about owner
-    start_window_manager
+    st_start_window_manager
     st_start_logged_in
     st_main_keys F1
     st_wait_window "$ST_ABOUT" "about box"
@@ -55,7 +39,7 @@ case_about_box_message() {
 # A refused login: the login dialog steps aside while the server is asked, and after the refusal it is
 # back with the focus, so the password can be typed again at once.
 case_refusal_message() {
-    start_window_manager
+    st_start_window_manager
     st_start_server
     st_store_server "$ST_PORT"
     st_start_app

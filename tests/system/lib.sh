@@ -359,6 +359,44 @@ st_enter_login() {
     st_keys Return
 }
 
+# Acknowledges a failed connection attempt's message and, before the last one, the server dialog shown
+# after it. With a command, runs it first, at the start of each attempt.
+st_answer_failed_attempts() {
+    local attempt
+    for attempt in 1 2 3; do
+        [ "$#" -eq 0 ] || "$@" "$attempt"
+        st_keys_to "$ST_CONNECT_BOX" "the failed attempt's message" Return
+        st_wait_gone "$ST_CONNECT_BOX" "the failed attempt's message"
+        if [ "$attempt" -lt 3 ]; then
+            st_keys_to "$ST_SERVER_DIALOG" "server dialog" Return
+            st_wait_gone "$ST_SERVER_DIALOG" "server dialog"
+        fi
+    done
+}
+
+# openbox announces itself on the root window once it manages the screen.
+st_wm_running() {
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+}
+
+st_start_window_manager() {
+    st_require openbox openbox
+    openbox --sm-disable >"$ST_TMP/openbox.log" 2>&1 </dev/null &
+    DEMO_PIDS+=("$!")
+    st_wait_for "window manager on $DISPLAY" st_wm_running
+}
+
+# With a window manager the focus goes where it and the program put it, as on a desktop: this waits for
+# it and never sets it, so a window that a person would have to click first fails.
+st_await_focus() {
+    local wid=$1 i
+    for ((i = 0; i < ST_DEADLINE * 10; i++)); do
+        [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$wid" ] && return 0
+        sleep 0.1
+    done
+    st_fail "window $wid ($(xdotool getwindowname "$wid" 2>/dev/null || true)) did not get the keyboard focus"
+}
+
 # Logs in and waits for the main window.
 st_log_in() {
     st_enter_login "$ST_USER" "$ST_PASSWORD"

@@ -1,6 +1,7 @@
 #include "platform/objfactory/com_backend_win32.h"
 
 #include "platform/objfactory/com_dispatch_win32.h"
+#include "platform/objfactory/com_dispids.h"
 #include "platform/objfactory/connect_string.h"
 #include "platform/objfactory/factory.h"
 #include "platform/wire/wire.h"
@@ -13,15 +14,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace objfactory::com {
 namespace {
-
-enum : DISPID
-{
-    IdConnect = 1,
-    IdDisconnect = 2,
-    IdOpenId = 7,
-    IdClassObject = 8,
-    IdIsConnected = 10,
-};
 
 std::atomic<int> g_liveObjects{0};
 

@@ -128,18 +128,10 @@ case_idle_reconnect() {
 # Without the component registered the program cannot reach any server; it says that the server
 # vendor's client component is missing, naming it, and gives up after three attempts with status 1.
 case_no_component() {
-    local attempt
     wine_register_standin /u
     st_start_server
     st_start_app 1 0 "$ST_USER" "$ST_PASSWORD" 127.0.0.1 "$ST_PORT"
-    for attempt in 1 2 3; do
-        st_keys_to "$ST_CONNECT_BOX" "the failed attempt's message" Return
-        st_wait_gone "$ST_CONNECT_BOX" "the failed attempt's message"
-        if [ "$attempt" -lt 3 ]; then
-            st_keys_to "$ST_SERVER_DIALOG" "server dialog" Return
-            st_wait_gone "$ST_SERVER_DIALOG" "server dialog"
-        fi
-    done
+    st_answer_failed_attempts
     st_expect_exit 1 "gave up without the component"
     wine_log_has 'CacheObject\.Factory' || st_fail "the message does not name the component CacheObject.Factory"
     st_log_lacks " session [0-9]+ opened " "no session without the component"

@@ -162,9 +162,7 @@ st_setup() {
     mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
     # German keys, so that umlauts are typed as a German user types them; Wine reads the layout at start.
     setxkbmap -display "$DISPLAY" de || st_fail "setxkbmap de failed"
-    openbox --sm-disable >"$ST_TMP/openbox.log" 2>&1 </dev/null &
-    DEMO_PIDS+=("$!")
-    st_wait_for "window manager on $DISPLAY" wine_wm_running
+    st_start_window_manager
     wine_prefix
     wine_register_standin
     st_park_pointer
@@ -176,20 +174,8 @@ st_is_popup() {
         xprop -id "$1" WM_CLASS 2>/dev/null | grep -qi '"plenvaro\.exe"'
 }
 
-# openbox announces itself on the root window once it manages the screen.
-wine_wm_running() {
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
-}
-
-# With a window manager the focus goes where it and the program put it, as on a desktop: the tests
-# wait for it and never set it, so a window that a person would have to click first fails.
 st_focus() {
-    local wid=$1 i
-    for ((i = 0; i < ST_DEADLINE * 10; i++)); do
-        [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$wid" ] && return 0
-        sleep 0.1
-    done
-    st_fail "window $wid ($(xdotool getwindowname "$wid" 2>/dev/null || true)) did not get the keyboard focus"
+    st_await_focus "$@"
 }
 
 # The stock lookup of an article key for company 1, branch 0, in the server log.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/objfactory/com_dispids.h"
 #include "standin_com.h"
 
 #include <QStringList>
@@ -13,14 +14,8 @@ namespace standin {
 class FactoryDispatch final : public DispatchBase
 {
 public:
-    enum : DISPID
-    {
-        IdConnect = 1,
-        IdDisconnect = 2,
-        IdOpenId = 7,
-        IdClassObject = 8,
-        IdIsConnected = 10,
-    };
+    // The table's ids, as the program calls them.
+    using enum objfactory::com::FactoryMember;
 
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
